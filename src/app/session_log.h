@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The session log: one text file per run, written by every thread, read by no part of the
+// program. Each record is "<LEVEL>: <message>" and a CR LF, UTF-8, written with one write call
+// and no buffering, so the file is complete up to the last record even if the process dies.
+
+namespace LogLevel {
+enum : int {
+    Debug = 0,
+    Info = 1,
+    Warning = 2,
+    Error = 3,
+    Fatal = 4,
+};
+}  // namespace LogLevel
+
+inline constexpr const char* kSessionLogFileName = "NimbexShellSessionLog.txt";
+
+// The log's place in the state folder (which is created); empty when that folder cannot be had.
+std::string SessionLogPath();
+
+// Once per run, before worker threads exist. The file is taken with an exclusive lock before it
+// is truncated, so a second instance finds it held, leaves it untouched and runs without a log.
+// False (and the log stays closed for the run) on any failure.
+bool OpenSessionLog(const std::string& path);
+
+// Never fails towards the caller; any thread.
+void WriteLog(int level, std::string_view message);
+
+// Once, at the very end of shut-down; later records are dropped.
+void CloseSessionLog();

@@ -1,0 +1,14 @@
+#include <iostream>
+
+#include "app/session_log.h"
+#include "cli/command.h"
+#include "nodes/sqlite_com.h"
+
+int main(int argc, char** argv) {
+    OpenSessionLog(SessionLogPath());
+    nbx::cli::Io io{std::cin, std::cout, std::cerr};
+    const int status = nbx::cli::Main(std::vector<std::string>(argv + 1, argv + argc), io);
+    CSQLiteCom::ReleaseInstance();
+    CloseSessionLog();
+    return status;
+}

@@ -21,7 +21,7 @@ void PrintTable(const std::vector<Row>& rows, std::ostream& out) {
     auto widen = [&](const Row& r) {
         const std::string* cells[4] = {&r.title, &r.type, &r.device, &r.node_name};
         for (int i = 0; i < 4; ++i) {
-            width[i] = std::max(width[i], utf::Utf16Length(*cells[i]));
+            width[i] = std::max(width[i], utf::DisplayWidth(*cells[i]));
         }
     };
     widen(header);
@@ -29,7 +29,7 @@ void PrintTable(const std::vector<Row>& rows, std::ostream& out) {
     auto print = [&](const Row& r) {
         const std::string* cells[4] = {&r.title, &r.type, &r.device, &r.node_name};
         for (int i = 0; i < 4; ++i) {
-            out << *cells[i] << std::string(width[i] - utf::Utf16Length(*cells[i]) + 2, ' ');
+            out << *cells[i] << std::string(width[i] - utf::DisplayWidth(*cells[i]) + 2, ' ');
         }
         out << r.login << '\n';
     };

@@ -186,14 +186,42 @@ bool CSQLiteCom::OpenDatabase() {
     }
     struct stat st{};
     const bool existed = ::stat(path_.c_str(), &st) == 0;
-    if (!existed) {
-        // Created by us first so that SQLite never makes it with the umask's mode.
-        const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    } else if ((st.st_mode & 077) != 0 && st.st_uid == ::getuid()) {
+    if (existed && (st.st_mode & 077) != 0 && st.st_uid == ::getuid()) {
         ::chmod(path_.c_str(), 0600);
+    }
+    if (!Connect()) {
+        return false;
+    }
+    if (existed && IsCurrentSchema()) {
+        return true;
+    }
+    if (existed && st.st_size > 0) {
+        // Without a copy the old nodes would be gone for good: then the file stays as it is.
+        // With one, the new database starts from an empty file, whatever the old one held.
+        if (!KeepBackup()) {
+            CloseDatabase();
+            return false;
+        }
+        CloseDatabase();
+        ::unlink((path_ + "-journal").c_str());
+        if (::unlink(path_.c_str()) != 0 || !Connect()) {
+            return false;
+        }
+    }
+    if (!ExecuteSql(kSchemaScript) || !ExecuteSql(StrPrintf(kVersionWrite, kSchemaVersion))) {
+        WriteLog(LogLevel::Error, "CSQLiteCom::OpenDatabase(): the schema could not be created!");
+        CloseDatabase();
+        ::unlink(path_.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool CSQLiteCom::Connect() {
+    // Created by us first so that SQLite never makes it with the umask's mode.
+    const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
     }
     if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
                         nullptr) != SQLITE_OK) {
@@ -205,21 +233,6 @@ bool CSQLiteCom::OpenDatabase() {
         return false;
     }
     sqlite3_busy_timeout(db_, kBusyTimeoutMs);
-
-    if (existed && IsCurrentSchema()) {
-        return true;
-    }
-    if (existed && st.st_size > 0 && !KeepBackup()) {
-        // Without a copy the old nodes would be gone for good; leave the file as it is.
-        CloseDatabase();
-        return false;
-    }
-    if (!ExecuteSql(kSchemaScript) || !ExecuteSql(StrPrintf(kVersionWrite, kSchemaVersion))) {
-        WriteLog(LogLevel::Error, "CSQLiteCom::OpenDatabase(): the schema could not be created!");
-        CloseDatabase();
-        ::unlink(path_.c_str());
-        return false;
-    }
     return true;
 }
 

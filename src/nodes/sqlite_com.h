@@ -63,6 +63,7 @@ public:
 
 private:
     explicit CSQLiteCom(const std::string& folder);
+    bool Connect();
     bool IsCurrentSchema();
     bool KeepBackup();
     bool RunTransaction(std::initializer_list<std::string> statements);

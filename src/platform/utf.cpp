@@ -123,6 +123,20 @@ std::size_t Utf16Length(std::string_view utf8) {
     return units;
 }
 
+std::size_t DisplayWidth(std::string_view utf8) {
+    std::size_t columns = 0;
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const char32_t cp = DecodeOne(utf8, pos);
+        const bool wide = (cp >= 0x1100 && cp <= 0x115F) || (cp >= 0x2E80 && cp <= 0xA4CF) ||
+                          (cp >= 0xAC00 && cp <= 0xD7A3) || (cp >= 0xF900 && cp <= 0xFAFF) ||
+                          (cp >= 0xFE30 && cp <= 0xFE4F) || (cp >= 0xFF00 && cp <= 0xFF60) ||
+                          (cp >= 0xFFE0 && cp <= 0xFFE6) || (cp >= 0x1F300 && cp <= 0x1F64F) ||
+                          (cp >= 0x20000 && cp <= 0x3FFFD);
+        columns += wide ? 2 : 1;
+    }
+    return columns;
+}
+
 std::size_t CharLength(std::string_view utf8, std::size_t pos) {
     std::size_t next = pos;
     DecodeOne(utf8, next);

@@ -18,6 +18,9 @@ std::string Sanitize(std::string_view utf8);
 // How many UTF-16 code units the text takes (a character beyond U+FFFF takes two).
 std::size_t Utf16Length(std::string_view utf8);
 
+// Terminal columns the text takes: two for East Asian wide and full-width characters.
+std::size_t DisplayWidth(std::string_view utf8);
+
 // Length in bytes of the UTF-8 character starting at `pos` (1 for a malformed byte).
 std::size_t CharLength(std::string_view utf8, std::size_t pos);
 

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+#include <thread>
+#include <vector>
+
+#include "app/session_log.h"
+#include "support/test_support.h"
+
+using nbx::test::ReadFile;
+
+class SessionLogTest : public nbx::test::TempHome {
+protected:
+    void TearDown() override {
+        CloseSessionLog();
+        TempHome::TearDown();
+    }
+    std::string LogPath() { return SessionLogPath(); }
+};
+
+TEST_F(SessionLogTest, RecordsCarryTheirPrefixAndEndInCrLf) {
+    ASSERT_EQ(LogPath(), StateDir() + "/" + kSessionLogFileName);
+    ASSERT_TRUE(OpenSessionLog(LogPath()));
+    WriteLog(LogLevel::Debug, "----------");
+    WriteLog(LogLevel::Info, "CTerraPaneApp::InitInstance() invoked...");
+    WriteLog(LogLevel::Warning, "ends in a line feed\n");
+    WriteLog(LogLevel::Error, "two\nlines");
+    WriteLog(LogLevel::Fatal, "\xE6\x97\xA5\xE6\x9C\xAC \"quoted\"");
+    WriteLog(7, "no prefix for an unknown level");
+    WriteLog(-1, "dropped: below the minimum level");
+    WriteLog(LogLevel::Info, "");
+    WriteLog(LogLevel::Info, "already CR LF\r\n");
+    CloseSessionLog();
+    WriteLog(LogLevel::Error, "after close: dropped");
+
+    EXPECT_EQ(ReadFile(LogPath()),
+              "DEBUG: ----------\r\n"
+              "INFO: CTerraPaneApp::InitInstance() invoked...\r\n"
+              "WARNING: ends in a line feed\r\n"
+              "ERROR: two\r\nlines\r\n"
+              "FATAL: \xE6\x97\xA5\xE6\x9C\xAC \"quoted\"\r\n"
+              "no prefix for an unknown level\r\n"
+              "INFO: \r\n"
+              "INFO: already CR LF\r\n");
+}
+
+TEST_F(SessionLogTest, EachStartTruncatesThePreviousRun) {
+    ASSERT_TRUE(OpenSessionLog(LogPath()));
+    WriteLog(LogLevel::Info, "first run");
+    CloseSessionLog();
+    ASSERT_EQ(nbx::test::Run({nbx::test::HelperPath(), "log", LogPath(), "second run"}), 0);
+    EXPECT_EQ(ReadFile(LogPath()), "INFO: second run\r\n");
+}
+
+TEST_F(SessionLogTest, SecondInstanceNeitherTruncatesNorWritesTheFirstOnesLog) {
+    nbx::test::Child first =
+        nbx::test::Spawn({nbx::test::HelperPath(), "log", LogPath(), "first instance", "hold"});
+    ASSERT_EQ(nbx::test::ReadLine(first), "ready");
+
+    EXPECT_EQ(nbx::test::Run({nbx::test::HelperPath(), "log", LogPath(), "second instance"}), 3)
+        << "the second instance must find the log taken";
+    EXPECT_FALSE(OpenSessionLog(LogPath())) << "nor may this process take it";
+    WriteLog(LogLevel::Error, "this process has no log");
+    EXPECT_EQ(ReadFile(LogPath()), "INFO: first instance\r\n");
+
+    EXPECT_EQ(nbx::test::Wait(first), 0);
+    EXPECT_EQ(ReadFile(LogPath()), "INFO: first instance\r\nINFO: after hold\r\n");
+}
+
+TEST_F(SessionLogTest, UnwritablePlaceLeavesTheLogClosedSilently) {
+    EXPECT_FALSE(OpenSessionLog(Root() + "/no/such/folder/log.txt"));
+    WriteLog(LogLevel::Info, "goes nowhere");
+    EXPECT_FALSE(OpenSessionLog(""));
+}
+
+TEST_F(SessionLogTest, RecordsOfManyThreadsNeverInterleave) {
+    ASSERT_TRUE(OpenSessionLog(LogPath()));
+    const std::string line(300, 'x');
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 200; ++i) {
+                WriteLog(LogLevel::Info, line);
+            }
+        });
+    }
+    for (std::thread& t : threads) {
+        t.join();
+    }
+    CloseSessionLog();
+    std::string expected;
+    for (int i = 0; i < 800; ++i) {
+        expected += "INFO: " + line + "\r\n";
+    }
+    EXPECT_EQ(ReadFile(LogPath()), expected);
+}

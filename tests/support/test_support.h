@@ -1,0 +1,46 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace nbx::test {
+
+// A fresh folder per test that every XDG variable, HOME and TMPDIR point into, so nothing a
+// test does reaches the user's own files. Removed again unless the test failed.
+class TempHome : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string Root() const { return root_; }
+    std::string DataDir() const { return root_ + "/data/nimbexshell"; }
+    std::string StateDir() const { return root_ + "/state/nimbexshell"; }
+
+private:
+    std::string root_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& content);
+
+// A child process with its standard input and output on pipes; the environment is inherited.
+struct Child {
+    pid_t pid = -1;
+    int in = -1;   // the child's standard input
+    int out = -1;  // the child's standard output
+};
+Child Spawn(const std::vector<std::string>& argv);
+// One line of the child's output, without its line end; empty at end of output.
+std::string ReadLine(Child& child);
+void CloseInput(Child& child);
+// The exit status, or -1 when it did not exit normally.
+int Wait(Child& child);
+// Runs to the end; the exit status.
+int Run(const std::vector<std::string>& argv);
+
+// The helper program that tests start as a second process.
+std::string HelperPath();
+
+}  // namespace nbx::test

@@ -1,5 +1,8 @@
 #include <ostream>
 
+#include "app/session_log.h"
+#include "platform/format.h"
+
 #include "cli/command.h"
 
 namespace nbx::cli {
@@ -30,6 +33,8 @@ int Main(const std::vector<std::string>& args, Io& io) {
     }
     for (const Command& c : kCommands) {
         if (args[0] == c.name) {
+            WriteLog(LogLevel::Info,
+                     nbx::StrPrintf("nimbex::Main() with arg: \"%s\" invoked...", c.name));
             return c.run(std::vector<std::string>(args.begin() + 1, args.end()), io);
         }
     }

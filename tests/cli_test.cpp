@@ -65,8 +65,8 @@ TEST_F(CliTest, AddListAndRemoveNodes) {
 }
 
 TEST_F(CliTest, DuplicateTitleFailsAndKeepsTheFirstNode) {
-    const std::vector<std::string> add = {"node", "add", "--title", "T", "--proxy", "http://h",
-                                          "--login", "l", "--password-stdin"};
+    const std::vector<std::string> add = {
+        "node", "add", "--title", "T", "--proxy", "http://h", "--login", "l", "--password-stdin"};
     ASSERT_EQ(Run(add, "first").status, 0);
     const Result r = Run(add, "second");
     EXPECT_EQ(r.status, 1);

@@ -1,7 +1,7 @@
-#include <filesystem>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <filesystem>
 
 #include "app/session_log.h"
 #include "app/text_helpers.h"
@@ -99,7 +99,7 @@ TEST_F(NodeDatabaseTest, FirstStartCreatesAnEmptyPrivateDatabaseOfVersion2) {
     ASSERT_TRUE(list.LoadListFromDB());
     EXPECT_EQ(list.GetCount(), 0u);
 
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(DbPath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     ASSERT_EQ(::stat(DataDir().c_str(), &st), 0);
@@ -255,8 +255,9 @@ TEST_F(NodeDatabaseTest, ReleaseWritesOnlyWhatTheFlagsAskFor) {
     CNbxNodeList list;
     auto node = MakeNode("Docs");
     ASSERT_NE(list.AddNode(node), nullptr);
-    const std::string rows = "SELECT password, sort_style FROM node_info JOIN node_view_info "
-                             "USING (node_info_id)";
+    const std::string rows =
+        "SELECT password, sort_style FROM node_info JOIN node_view_info "
+        "USING (node_info_id)";
     {
         CNbxNode copy(*list.lookup("Docs"));  // a copy starts without flags
         copy.password = "changed";
@@ -354,8 +355,9 @@ TEST_F(NodeDatabaseTest, TwoProcessesChangingNodesAtOnceLoseNoRow) {
     EXPECT_EQ(Query(DbPath(), "SELECT title_name FROM node_info ORDER BY title_name"), expected);
     EXPECT_EQ(Query(DbPath(), "SELECT count(*) FROM node_view_info"),
               (Rows{{std::to_string(expected.size())}}));
-    EXPECT_EQ(Query(DbPath(), "SELECT count(*) FROM node_view_info WHERE node_info_id NOT IN "
-                              "(SELECT node_info_id FROM node_info)"),
+    EXPECT_EQ(Query(DbPath(),
+                    "SELECT count(*) FROM node_view_info WHERE node_info_id NOT IN "
+                    "(SELECT node_info_id FROM node_info)"),
               (Rows{{"0"}}));
     EXPECT_EQ(Query(DbPath(), "PRAGMA integrity_check"), (Rows{{"ok"}}));
 
@@ -507,7 +509,8 @@ TEST(NodeRecordTest, DisplayNamesAndStoredStyles) {
     EXPECT_EQ(DecodeViewStyle(5), 0);
     EXPECT_EQ(DecodeViewStyle(-3), 0);
 
-    const CNbxNode disk(NodeSettings{.device_type = 9, .node_name = "x", .login = "me@example.net"});
+    const CNbxNode disk(
+        NodeSettings{.device_type = 9, .node_name = "x", .login = "me@example.net"});
     const CNbxNode share(NodeSettings{.device_type = 0, .node_name = "share1", .login = "me"});
     EXPECT_EQ(NodeAddressName(disk), "DISK_me@example.net");
     EXPECT_EQ(NodeAddressName(share), "share1");

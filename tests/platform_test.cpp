@@ -1,12 +1,12 @@
-#include <atomic>
-#include <csignal>
-#include <chrono>
-#include <filesystem>
 #include <gtest/gtest.h>
-#include <memory>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <memory>
+#include <thread>
 
 #include "platform/event.h"
 #include "platform/file_lock.h"
@@ -22,7 +22,7 @@ using nbx::Event;
 namespace {
 
 mode_t ModeOf(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 

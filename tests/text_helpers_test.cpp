@@ -41,8 +41,13 @@ TEST(UnescapeUrlTextTest, DecodesByTheProgramsOwnRule) {
         {"percent at the end kept", "100%", "100%"},
         {"percent with one character kept", "a%4", "a%4"},
         {"non-ASCII copied whole", "\xE6\x97\xA5%20\xE6\x9C\xAC", "\xE6\x97\xA5 \xE6\x9C\xAC"},
-        {"non-ASCII after percent is one character", "%\xC3\xBC" "41", "1"},
-        {"malformed bytes replaced", "%FFa", "\xEF\xBF\xBD" "a"},
+        {"non-ASCII after percent is one character",
+         "%\xC3\xBC"
+         "41",
+         "1"},
+        {"malformed bytes replaced", "%FFa",
+         "\xEF\xBF\xBD"
+         "a"},
         {"empty", "", ""},
     };
     for (const Pair& c : cases) {
@@ -52,8 +57,12 @@ TEST(UnescapeUrlTextTest, DecodesByTheProgramsOwnRule) {
 
 TEST(UnescapeUrlTextTest, ReversesEscapingOfTitlesAndPaths) {
     const std::string texts[] = {
-        "My Files", "o'neil's \"disk\"", "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xE3\x83\x95\xE3\x82\xA9",
-        "/a/b c/d=e&f.txt", "100% ~done~", "\xF0\x9F\x98\x80 emoji",
+        "My Files",
+        "o'neil's \"disk\"",
+        "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E \xE3\x83\x95\xE3\x82\xA9",
+        "/a/b c/d=e&f.txt",
+        "100% ~done~",
+        "\xF0\x9F\x98\x80 emoji",
     };
     for (const std::string& t : texts) {
         EXPECT_EQ(UnescapeUrlText(EscapeUrlText(t)), t) << t;
@@ -98,10 +107,12 @@ TEST(StringTableTest, TextsByIdWithATranslatorInFront) {
     EXPECT_EQ(nbx::strings::English(4), nullptr);
 
     nbx::strings::SetTranslator([](int id, const char*) {
-        return id == 510 ? std::string("\xE3\x82\xAA\xE3\x83\x95\xE3\x83\xA9\xE3\x82\xA4\xE3\x83\xB3")
-                         : std::string();
+        return id == 510
+                   ? std::string("\xE3\x82\xAA\xE3\x83\x95\xE3\x83\xA9\xE3\x82\xA4\xE3\x83\xB3")
+                   : std::string();
     });
-    EXPECT_EQ(nbx::strings::LoadString(510), "\xE3\x82\xAA\xE3\x83\x95\xE3\x83\xA9\xE3\x82\xA4\xE3\x83\xB3");
+    EXPECT_EQ(nbx::strings::LoadString(510),
+              "\xE3\x82\xAA\xE3\x83\x95\xE3\x83\xA9\xE3\x82\xA4\xE3\x83\xB3");
     EXPECT_EQ(nbx::strings::LoadString(509), "Online") << "an empty translation falls back";
     nbx::strings::SetTranslator(nullptr);
 }

@@ -1,11 +1,11 @@
 #include "app/session_log.h"
 
-#include <atomic>
-#include <cerrno>
 #include <fcntl.h>
-#include <mutex>
 #include <sys/file.h>
 #include <unistd.h>
+#include <atomic>
+#include <cerrno>
+#include <mutex>
 
 #include "platform/xdg.h"
 

@@ -48,6 +48,8 @@ std::string LoadString(int id) {
     return english;
 }
 
-void SetTranslator(Translator translator) { g_translator = std::move(translator); }
+void SetTranslator(Translator translator) {
+    g_translator = std::move(translator);
+}
 
 }  // namespace nbx::strings

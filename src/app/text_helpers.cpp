@@ -70,6 +70,10 @@ std::string UnescapeUrlText(std::string_view text) {
     return nbx::utf::Sanitize(bytes);
 }
 
-std::string WideToUtf8(std::u16string_view text) { return nbx::utf::Utf16ToUtf8(text); }
+std::string WideToUtf8(std::u16string_view text) {
+    return nbx::utf::Utf16ToUtf8(text);
+}
 
-std::u16string Utf8ToWide(std::string_view text) { return nbx::utf::Utf8ToUtf16(text); }
+std::u16string Utf8ToWide(std::string_view text) {
+    return nbx::utf::Utf8ToUtf16(text);
+}

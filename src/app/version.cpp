@@ -29,9 +29,17 @@ bool GetVersionString(std::string_view name, std::string& out) {
     return true;
 }
 
-bool GetProductName(std::string& out) { return GetVersionString("ProductName", out); }
-bool GetProductVersion(std::string& out) { return GetVersionString("ProductVersion", out); }
-bool GetLegalCopyright(std::string& out) { return GetVersionString("LegalCopyright", out); }
-bool GetComments(std::string& out) { return GetVersionString("Comments", out); }
+bool GetProductName(std::string& out) {
+    return GetVersionString("ProductName", out);
+}
+bool GetProductVersion(std::string& out) {
+    return GetVersionString("ProductVersion", out);
+}
+bool GetLegalCopyright(std::string& out) {
+    return GetVersionString("LegalCopyright", out);
+}
+bool GetComments(std::string& out) {
+    return GetVersionString("Comments", out);
+}
 
 }  // namespace Version

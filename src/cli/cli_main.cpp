@@ -12,8 +12,9 @@ namespace {
 constexpr Command kCommands[] = {
     {"version", "version", RunVersion},
     {"nodes", "nodes [--json]", RunNodes},
-    {"node", "node add --title T --proxy URL --node-name N --login L --password-stdin [--root DIR] "
-             "[--node-type 1|2] [--device-type K]\n  node rm TITLE",
+    {"node",
+     "node add --title T --proxy URL --node-name N --login L --password-stdin [--root DIR] "
+     "[--node-type 1|2] [--device-type K]\n  node rm TITLE",
      RunNode},
 };
 

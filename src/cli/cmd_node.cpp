@@ -12,8 +12,7 @@ namespace {
 int Add(const std::vector<std::string>& args, Io& io) {
     Options o;
     std::string error;
-    if (!o.Parse(args,
-                 {"title", "proxy", "node-name", "login", "root", "node-type", "device-type"},
+    if (!o.Parse(args, {"title", "proxy", "node-name", "login", "root", "node-type", "device-type"},
                  {"password-stdin"}, error) ||
         !o.Positional().empty()) {
         io.err << "nimbex node add: " << (error.empty() ? "unexpected argument" : error) << '\n';

@@ -1,5 +1,5 @@
-#include <algorithm>
 #include <json/json.h>
+#include <algorithm>
 #include <ostream>
 
 #include "cli/command.h"

@@ -15,7 +15,8 @@ CNbxNode::~CNbxNode() {
     }
     if (viewModified) {
         if (CSQLiteCom* db = CSQLiteCom::GetInstance(); db == nullptr) {
-            WriteLog(LogLevel::Error, "CNbxNode::~CNbxNode(): CSQLiteCom::GetInstance() returned NULL!");
+            WriteLog(LogLevel::Error,
+                     "CNbxNode::~CNbxNode(): CSQLiteCom::GetInstance() returned NULL!");
         } else if (!db->UpdateNodeViewInfoByTitleName(sort_style, view_style, thumbnail_width,
                                                       thumbnail_height, title_name)) {
             WriteLog(LogLevel::Error,
@@ -24,7 +25,8 @@ CNbxNode::~CNbxNode() {
     }
     if (infoModified) {
         if (CSQLiteCom* db = CSQLiteCom::GetInstance(); db == nullptr) {
-            WriteLog(LogLevel::Error, "CNbxNode::~CNbxNode(): CSQLiteCom::GetInstance() returned NULL!");
+            WriteLog(LogLevel::Error,
+                     "CNbxNode::~CNbxNode(): CSQLiteCom::GetInstance() returned NULL!");
         } else if (!db->UpdateNodeInfoByTitleName(node_type, device_type, login, password,
                                                   nbx_proxy, node_name, root_dir, title_name,
                                                   title_name)) {
@@ -35,7 +37,8 @@ CNbxNode::~CNbxNode() {
 }
 
 bool IsNodeConfigured(const CNbxNode& node) {
-    const bool connection = !node.nbx_proxy.empty() && !node.login.empty() && !node.password.empty();
+    const bool connection =
+        !node.nbx_proxy.empty() && !node.login.empty() && !node.password.empty();
     if (node.device_type == DeviceKind::Disk) {
         return connection;
     }
@@ -68,9 +71,13 @@ SortOrder DecodeSortStyle(int sort_style) {
     return {sort_style / 2, sort_style % 2 == 1};
 }
 
-int EncodeSortStyle(SortOrder order) { return order.column * 2 + (order.descending ? 1 : 0); }
+int EncodeSortStyle(SortOrder order) {
+    return order.column * 2 + (order.descending ? 1 : 0);
+}
 
-int DecodeViewStyle(int view_style) { return view_style >= 0 && view_style <= 4 ? view_style : 0; }
+int DecodeViewStyle(int view_style) {
+    return view_style >= 0 && view_style <= 4 ? view_style : 0;
+}
 
 std::string NodeAddressName(const CNbxNode& node) {
     return node.device_type == DeviceKind::Disk ? "DISK_" + node.login : node.node_name;

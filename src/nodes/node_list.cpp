@@ -20,7 +20,9 @@ std::string ReadText(const QueryRow& row, const char* column) {
 
 }  // namespace
 
-CNbxNodeList::~CNbxNodeList() { RemoveAllNodes(); }
+CNbxNodeList::~CNbxNodeList() {
+    RemoveAllNodes();
+}
 
 CNbxNode* CNbxNodeList::AddNode(std::unique_ptr<CNbxNode>& node) {
     std::lock_guard lock(mutex_);
@@ -29,14 +31,16 @@ CNbxNode* CNbxNodeList::AddNode(std::unique_ptr<CNbxNode>& node) {
     }
     CSQLiteCom* db = CSQLiteCom::GetInstance();
     if (db == nullptr) {
-        WriteLog(LogLevel::Error, "CNbxNodeList::AddNode(): CSQLiteCom::GetInstance() returned NULL!");
+        WriteLog(LogLevel::Error,
+                 "CNbxNodeList::AddNode(): CSQLiteCom::GetInstance() returned NULL!");
         return nullptr;
     }
     if (!db->InsertNodeFullInfo(node->node_type, node->device_type, node->login, node->password,
-                                node->nbx_proxy, node->node_name, node->root_dir,
-                                node->title_name, node->sort_style, node->view_style,
-                                node->thumbnail_width, node->thumbnail_height)) {
-        WriteLog(LogLevel::Error, "CNbxNodeList::AddNode(): CSQLiteCom::InsertNodeFullInfo() failed!");
+                                node->nbx_proxy, node->node_name, node->root_dir, node->title_name,
+                                node->sort_style, node->view_style, node->thumbnail_width,
+                                node->thumbnail_height)) {
+        WriteLog(LogLevel::Error,
+                 "CNbxNodeList::AddNode(): CSQLiteCom::InsertNodeFullInfo() failed!");
     }
     CNbxNode* added = node.get();
     nodes_.emplace(node->title_name, std::move(node));

@@ -1,13 +1,13 @@
 #include "nodes/sqlite_com.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <ctime>
 #include <fcntl.h>
-#include <mutex>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
 
 #include "app/session_log.h"
 #include "app/text_helpers.h"
@@ -80,8 +80,12 @@ int CollectRow(void* context, int columns, char** values, char** names) {
     return 0;
 }
 
-std::string Esc(const std::string& title) { return EscapeUrlText(title); }
-std::string Q(const std::string& text) { return QuoteSql(text); }
+std::string Esc(const std::string& title) {
+    return EscapeUrlText(title);
+}
+std::string Q(const std::string& text) {
+    return QuoteSql(text);
+}
 
 bool CopyFile(const std::string& from, const std::string& to) {
     const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
@@ -169,7 +173,9 @@ CSQLiteCom::CSQLiteCom(const std::string& folder)
     : lock_(std::make_unique<nbx::FileLock>(folder + "/" + kLockName)),
       path_(folder + "/" + kFileName) {}
 
-CSQLiteCom::~CSQLiteCom() { CloseDatabase(); }
+CSQLiteCom::~CSQLiteCom() {
+    CloseDatabase();
+}
 
 bool CSQLiteCom::OpenDatabase() {
     // The whole check-and-create is one step for every process: two first starts must not
@@ -184,7 +190,7 @@ bool CSQLiteCom::OpenDatabase() {
     if (db_ != nullptr) {
         return true;
     }
-    struct stat st{};
+    struct stat st {};
     const bool existed = ::stat(path_.c_str(), &st) == 0;
     if (existed && (st.st_mode & 077) != 0 && st.st_uid == ::getuid()) {
         ::chmod(path_.c_str(), 0600);
@@ -223,8 +229,8 @@ bool CSQLiteCom::Connect() {
     if (fd >= 0) {
         ::close(fd);
     }
-    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                        nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(path_.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK) {
         WriteLog(LogLevel::Error,
                  StrPrintf("CSQLiteCom::OpenDatabase(): sqlite3_open_v2() failed with arg: \"%s\"",
                            path_.c_str()));
@@ -255,7 +261,8 @@ bool CSQLiteCom::KeepBackup() {
     ::gmtime_r(&now, &tm);
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &tm);
     for (int n = 1; n <= 100; ++n) {
-        std::string candidate = path_ + "." + stamp + (n > 1 ? "-" + std::to_string(n) : "") + ".bak";
+        std::string candidate =
+            path_ + "." + stamp + (n > 1 ? "-" + std::to_string(n) : "") + ".bak";
         if (::access(candidate.c_str(), F_OK) == 0) {
             continue;
         }
@@ -290,8 +297,8 @@ bool CSQLiteCom::ExecuteSql(const std::string& sql, QueryResult* result) {
         return false;
     }
     char* message = nullptr;
-    const int rc = sqlite3_exec(db_, sql.c_str(), result != nullptr ? CollectRow : nullptr, result,
-                                &message);
+    const int rc =
+        sqlite3_exec(db_, sql.c_str(), result != nullptr ? CollectRow : nullptr, result, &message);
     if (rc != SQLITE_OK) {
         // The statement itself is not logged: it may carry a password.
         WriteLog(LogLevel::Error, StrPrintf("CSQLiteCom::ExecuteSql(): sqlite3_exec() failed! (%s)",
@@ -326,21 +333,17 @@ bool CSQLiteCom::InsertNodeFullInfo(int node_type, int device_type, const std::s
                                     const std::string& node_name, const std::string& root_dir,
                                     const std::string& title, int sort_style, int view_style,
                                     int thumbnail_width, int thumbnail_height) {
-    return RunTransaction(
-        {StrPrintf(kInsertNode, node_type, device_type, Q(login).c_str(), Q(password).c_str(),
-                   Q(nbx_proxy).c_str(), Q(node_name).c_str(), Q(root_dir).c_str(),
-                   Esc(title).c_str()),
-         StrPrintf(kInsertView, sort_style, view_style, thumbnail_width, thumbnail_height,
-                   Esc(title).c_str())});
+    return RunTransaction({StrPrintf(kInsertNode, node_type, device_type, Q(login).c_str(),
+                                     Q(password).c_str(), Q(nbx_proxy).c_str(),
+                                     Q(node_name).c_str(), Q(root_dir).c_str(), Esc(title).c_str()),
+                           StrPrintf(kInsertView, sort_style, view_style, thumbnail_width,
+                                     thumbnail_height, Esc(title).c_str())});
 }
 
-bool CSQLiteCom::UpdateNodeInfoByTitleName(int node_type, int device_type,
-                                           const std::string& login, const std::string& password,
-                                           const std::string& nbx_proxy,
-                                           const std::string& node_name,
-                                           const std::string& root_dir,
-                                           const std::string& new_title,
-                                           const std::string& current_title) {
+bool CSQLiteCom::UpdateNodeInfoByTitleName(
+    int node_type, int device_type, const std::string& login, const std::string& password,
+    const std::string& nbx_proxy, const std::string& node_name, const std::string& root_dir,
+    const std::string& new_title, const std::string& current_title) {
     return ExecuteSql(StrPrintf(kUpdateNode, node_type, device_type, Q(login).c_str(),
                                 Q(password).c_str(), Q(nbx_proxy).c_str(), Q(node_name).c_str(),
                                 Q(root_dir).c_str(), Esc(new_title).c_str(),

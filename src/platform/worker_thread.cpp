@@ -2,7 +2,9 @@
 
 namespace nbx {
 
-WorkerThread::~WorkerThread() { Stop(); }
+WorkerThread::~WorkerThread() {
+    Stop();
+}
 
 bool WorkerThread::Start(Body body) {
     if (thread_.joinable()) {

@@ -1,11 +1,11 @@
 #include "platform/xdg.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 
 namespace nbx::xdg {
 
@@ -31,7 +31,7 @@ bool EnsurePrivateFolder(const std::string& path, std::string* error) {
     if (!MakeDirs(path, 0700, error)) {
         return false;
     }
-    struct stat st{};
+    struct stat st {};
     if (::lstat(path.c_str(), &st) != 0) {
         SetError(error, "cannot inspect", path, errno);
         return false;
@@ -84,9 +84,13 @@ std::string ConfigHome() {
     return v.empty() ? HomeDir() + "/.config" : v;
 }
 
-std::string DataDir(std::string* error) { return AppFolder(DataHome(), error); }
+std::string DataDir(std::string* error) {
+    return AppFolder(DataHome(), error);
+}
 
-std::string StateDir(std::string* error) { return AppFolder(StateHome(), error); }
+std::string StateDir(std::string* error) {
+    return AppFolder(StateHome(), error);
+}
 
 std::string PrivateTempDir(std::string* error) {
     const std::string runtime = AbsoluteEnv("XDG_RUNTIME_DIR");
@@ -102,7 +106,7 @@ std::string PrivateTempDir(std::string* error) {
 }
 
 bool MakeDirs(const std::string& path, mode_t mode, std::string* error) {
-    struct stat st{};
+    struct stat st {};
     if (::stat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) {
             return true;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <string>
 #include <sys/types.h>
+#include <string>
 
 // The program's folders on a freedesktop system. Variables that are unset, empty or relative
 // fall back to their defaults, as the XDG base-directory rules say.

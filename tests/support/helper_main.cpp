@@ -1,11 +1,11 @@
 // A second process for the tests: the parts of the program that must be seen from two
 // processes at once run here, with the parent's environment.
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
-#include <unistd.h>
 
 #include "app/session_log.h"
 #include "nodes/node_list.h"

@@ -1,13 +1,13 @@
 #include "support/test_support.h"
 
-#include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <spawn.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 extern char** environ;
 
@@ -108,6 +108,8 @@ int Run(const std::vector<std::string>& argv) {
     return Wait(child);
 }
 
-std::string HelperPath() { return NBX_TEST_HELPER; }
+std::string HelperPath() {
+    return NBX_TEST_HELPER;
+}
 
 }  // namespace nbx::test

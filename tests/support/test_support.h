@@ -1,8 +1,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <string>
 #include <sys/types.h>
+#include <string>
 #include <vector>
 
 namespace nbx::test {

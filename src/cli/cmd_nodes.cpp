@@ -6,17 +6,18 @@
 #include "cli/options.h"
 #include "nodes/node_list.h"
 #include "platform/utf.h"
+#include "remotefs/ft_service.h"
 
 namespace nbx::cli {
 
 namespace {
 
 struct Row {
-    std::string title, type, device, node_name, login;
+    std::string title, type, device, node_name, login, state;
 };
 
-void PrintTable(const std::vector<Row>& rows, std::ostream& out) {
-    const Row header{"TITLE", "TYPE", "DEVICE", "NODE NAME", "LOGIN"};
+void PrintTable(const std::vector<Row>& rows, bool withState, std::ostream& out) {
+    const Row header{"TITLE", "TYPE", "DEVICE", "NODE NAME", "LOGIN", "STATE"};
     std::size_t width[4] = {};
     auto widen = [&](const Row& r) {
         const std::string* cells[4] = {&r.title, &r.type, &r.device, &r.node_name};
@@ -26,12 +27,22 @@ void PrintTable(const std::vector<Row>& rows, std::ostream& out) {
     };
     widen(header);
     std::for_each(rows.begin(), rows.end(), widen);
+    std::size_t loginWidth = utf::DisplayWidth(header.login);
+    for (const Row& r : rows) {
+        loginWidth = std::max(loginWidth, utf::DisplayWidth(r.login));
+    }
     auto print = [&](const Row& r) {
         const std::string* cells[4] = {&r.title, &r.type, &r.device, &r.node_name};
         for (int i = 0; i < 4; ++i) {
             out << *cells[i] << std::string(width[i] - utf::DisplayWidth(*cells[i]) + 2, ' ');
         }
-        out << r.login << '\n';
+        if (withState) {
+            out << r.login << std::string(loginWidth - utf::DisplayWidth(r.login) + 2, ' ')
+                << r.state;
+        } else {
+            out << r.login;
+        }
+        out << '\n';
     };
     print(header);
     std::for_each(rows.begin(), rows.end(), print);
@@ -42,7 +53,7 @@ void PrintTable(const std::vector<Row>& rows, std::ostream& out) {
 int RunNodes(const std::vector<std::string>& args, Io& io) {
     Options options;
     std::string error;
-    if (!options.Parse(args, {}, {"json"}, error) || !options.Positional().empty()) {
+    if (!options.Parse(args, {}, {"json", "probe"}, error) || !options.Positional().empty()) {
         io.err << "nimbex nodes: " << (error.empty() ? "takes no arguments" : error) << '\n';
         return kUsage;
     }
@@ -56,8 +67,12 @@ int RunNodes(const std::vector<std::string>& args, Io& io) {
     std::string title;
     CNbxNode* node = nullptr;
     for (NodePosition pos = list.GetStartPosition(); list.GetNextNode(pos, title, node);) {
+        if (options.Flag("probe")) {
+            CNbxFileTransferService ft;
+            node->state = ft._CHECK_ONLINE(*node) == 200 ? NodeState::Online : NodeState::Offline;
+        }
         rows.push_back({title, std::to_string(node->node_type), DeviceKindName(node->device_type),
-                        node->node_name, node->login});
+                        node->node_name, node->login, NodeStateName(node->state)});
         Json::Value item;
         item["title"] = title;
         item["node_type"] = node->node_type;
@@ -67,6 +82,9 @@ int RunNodes(const std::vector<std::string>& args, Io& io) {
         item["node_name"] = node->node_name;
         item["login"] = node->login;
         item["root_dir"] = node->root_dir;
+        if (options.Flag("probe")) {
+            item["state"] = NodeStateName(node->state);
+        }
         json.append(item);
     }
     if (options.Flag("json")) {
@@ -75,7 +93,7 @@ int RunNodes(const std::vector<std::string>& args, Io& io) {
         writer["emitUTF8"] = true;
         io.out << Json::writeString(writer, json) << '\n';
     } else {
-        PrintTable(rows, io.out);
+        PrintTable(rows, options.Flag("probe"), io.out);
     }
     return kOk;
 }

@@ -11,6 +11,7 @@ struct Io {
     std::istream& in;
     std::ostream& out;
     std::ostream& err;
+    bool errIsTerminal = false;  // progress bars only on a terminal
 };
 
 // Exit statuses of the tool.
@@ -22,12 +23,22 @@ inline constexpr int kUsage = 2;
 struct Command {
     const char* name;
     const char* synopsis;
+    const char* help;
     int (*run)(const std::vector<std::string>& args, Io& io);
 };
 
 int RunVersion(const std::vector<std::string>& args, Io& io);
 int RunNodes(const std::vector<std::string>& args, Io& io);
 int RunNode(const std::vector<std::string>& args, Io& io);
+int RunLs(const std::vector<std::string>& args, Io& io);
+int RunGet(const std::vector<std::string>& args, Io& io);
+int RunPut(const std::vector<std::string>& args, Io& io);
+int RunMkdir(const std::vector<std::string>& args, Io& io);
+int RunRm(const std::vector<std::string>& args, Io& io);
+int RunCp(const std::vector<std::string>& args, Io& io);
+int RunMv(const std::vector<std::string>& args, Io& io);
+int RunExists(const std::vector<std::string>& args, Io& io);
+int RunProbe(const std::vector<std::string>& args, Io& io);
 
 // The whole tool: argv without the program name.
 int Main(const std::vector<std::string>& args, Io& io);

@@ -1,0 +1,88 @@
+#include <json/json.h>
+#include <ostream>
+
+#include "cli/options.h"
+#include "cli/verb_support.h"
+#include "remotefs/fs_service.h"
+
+namespace nbx::cli {
+
+namespace {
+
+bool SameFolder(const std::string& a, const std::string& b) {
+    auto trim = [](std::string s) {
+        while (s.size() > 1 && s.back() == '/') {
+            s.pop_back();
+        }
+        return s;
+    };
+    return trim(a) == trim(b);
+}
+
+}  // namespace
+
+int RunLs(const std::vector<std::string>& args, Io& io) {
+    Verb verb("ls", io);
+    Options options;
+    std::string error;
+    if (!options.Parse(args, {}, {"json"}, error)) {
+        return verb.Usage(error);
+    }
+    if (options.Positional().size() != 1) {
+        return verb.Usage("give one TITLE:/folder/");
+    }
+    if (!verb.LoadNodes()) {
+        return kFailed;
+    }
+    auto remote = verb.Remote(options.Positional()[0]);
+    if (!remote) {
+        return kFailed;
+    }
+    std::string folder = remote->path;
+    if (folder.back() != '/') {
+        folder += '/';
+    }
+    CNbxFileSystemService fs;
+    const int result = fs._LIST(*remote->node, folder);
+    if (result != 200) {
+        return verb.FailResult(result);
+    }
+    // Entries carry their full server path; the listed folder itself is one of them.
+    const std::string self =
+        remote->node->device_type == 9 ? folder : "/" + remote->node->node_name + folder;
+    Json::Value json(Json::arrayValue);
+    std::string text;
+    for (const CNbxFile* f = fs.GetFirst(); f != nullptr; f = fs.GetNext()) {
+        if (f->name.empty() || SameFolder(f->name, self)) {
+            continue;
+        }
+        const std::string name = BaseName(f->name);
+        if (options.Flag("json")) {
+            Json::Value item;
+            item["name"] = name;
+            item["path"] = f->name;
+            item["size"] = Json::UInt64(f->size);
+            item["modified"] = f->modifiedTime;
+            item["content_type"] = f->contentType;
+            item["folder"] = f->isFolder;
+            json.append(item);
+        } else {
+            text += f->isFolder ? "d " : "- ";
+            const std::string size = std::to_string(f->size);
+            text += std::string(size.size() < 14 ? 14 - size.size() : 0, ' ') + size + "  ";
+            text += f->modifiedTime.empty() ? std::string(29, '-') : f->modifiedTime;
+            text += "  " + name + (f->isFolder ? "/" : "") + "\n";
+        }
+    }
+    if (options.Flag("json")) {
+        Json::StreamWriterBuilder writer;
+        writer["indentation"] = "";
+        writer["emitUTF8"] = true;
+        io.out << Json::writeString(writer, json) << '\n';
+    } else {
+        io.out << text;
+    }
+    return kOk;
+}
+
+}  // namespace nbx::cli

@@ -1,0 +1,40 @@
+#include "cli/verb_support.h"
+
+#include <ostream>
+
+#include "remotefs/result_message.h"
+
+namespace nbx::cli {
+
+bool Verb::LoadNodes() {
+    if (!nodes_.LoadListFromDB()) {
+        Fail("the node database cannot be read");
+        return false;
+    }
+    return true;
+}
+
+std::optional<RemotePath> Verb::Remote(const std::string& text) {
+    std::string error;
+    auto remote = ParseRemotePath(text, nodes_, error);
+    if (!remote) {
+        Fail(error);
+    }
+    return remote;
+}
+
+int Verb::Usage(const std::string& message) {
+    io_.err << "nimbex " << name_ << ": " << message << " (see nimbex " << name_ << " --help)\n";
+    return kUsage;
+}
+
+int Verb::Fail(const std::string& message) {
+    io_.err << "nimbex " << name_ << ": " << message << '\n';
+    return kFailed;
+}
+
+int Verb::FailResult(int result) {
+    return Fail(ResultMessage(result));
+}
+
+}  // namespace nbx::cli

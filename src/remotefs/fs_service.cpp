@@ -1,0 +1,80 @@
+#include "remotefs/fs_service.h"
+
+#include "app/session_log.h"
+#include "nodes/nbx_node.h"
+#include "platform/format.h"
+
+namespace {
+
+bool IsDisk(const CNbxNode& node) {
+    return node.device_type == DeviceKind::Disk;
+}
+
+std::string WithoutTrailingSlash(const std::string& path) {
+    return !path.empty() && path.back() == '/' ? path.substr(0, path.size() - 1) : path;
+}
+
+std::string LastComponent(const std::string& path) {
+    const std::string trimmed = WithoutTrailingSlash(path);
+    const auto slash = trimmed.find_last_of('/');
+    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+}  // namespace
+
+std::string DiskCopyDestination(const std::string& destination) {
+    const std::string trimmed = WithoutTrailingSlash(destination);
+    const auto slash = trimmed.find_last_of('/');
+    return slash == std::string::npos ? std::string() : trimmed.substr(0, slash + 1);
+}
+
+std::string DiskMoveDestination(const std::string& source, const std::string& destination) {
+    return LastComponent(source) != LastComponent(destination) ? destination
+                                                               : DiskCopyDestination(destination);
+}
+
+int CNbxFileSystemService::NoDisk(const char* operation) {
+    WriteLog(LogLevel::Error,
+             nbx::StrPrintf("CNbxFileSystemService::%s(): the cloud disk is not supported yet!",
+                            operation));
+    return FsResult::kLocalFailure;
+}
+
+int CNbxFileSystemService::_LIST(const CNbxNode& node, const std::string& path) {
+    if (IsDisk(node)) {
+        return NoDisk("_LIST");
+    }
+    return CNbxFsWebDav::_LIST(ComposeNodeUrl(node, path), node.login, node.password);
+}
+
+int CNbxFileSystemService::_CREATE(const CNbxNode& node, const std::string& path) {
+    if (IsDisk(node)) {
+        return NoDisk("_CREATE");
+    }
+    return CNbxFsWebDav::_CREATE(ComposeNodeUrl(node, path), node.login, node.password);
+}
+
+int CNbxFileSystemService::_DELETE(const CNbxNode& node, const std::string& path) {
+    if (IsDisk(node)) {
+        return NoDisk("_DELETE");
+    }
+    return CNbxFsWebDav::_DELETE(ComposeNodeUrl(node, path), node.login, node.password);
+}
+
+int CNbxFileSystemService::_COPY(const CNbxNode& node, const std::string& source,
+                                 const std::string& destination) {
+    if (IsDisk(node)) {
+        return NoDisk("_COPY");
+    }
+    return CNbxFsWebDav::_COPY(ComposeNodeUrl(node, source), ComposeNodeUrl(node, destination),
+                               node.login, node.password);
+}
+
+int CNbxFileSystemService::_MOVE(const CNbxNode& node, const std::string& source,
+                                 const std::string& destination) {
+    if (IsDisk(node)) {
+        return NoDisk("_MOVE");
+    }
+    return CNbxFsWebDav::_MOVE(ComposeNodeUrl(node, source), ComposeNodeUrl(node, destination),
+                               node.login, node.password);
+}

@@ -1,0 +1,142 @@
+#include "remotefs/fs_webdav.h"
+
+#include "app/session_log.h"
+#include "platform/format.h"
+#include "platform/url.h"
+#include "remotefs/multistatus.h"
+
+using nbx::StrPrintf;
+
+namespace {
+
+constexpr const char* kClass = "CNbxFsWebDav";
+
+bool EndsWithSlash(const std::string& s) {
+    return !s.empty() && s.back() == '/';
+}
+
+// An href that is an absolute URL keeps its path and query, undecoded; anything else is
+// already a path.
+// A "+" in an href is a plus sign, not a blank, so it is kept from the entry name's decoding.
+std::string HrefPath(const std::string& href) {
+    const auto parts = nbx::url::SplitUrl(href);
+    std::string path = parts ? parts->object : href;
+    for (auto plus = path.find('+'); plus != std::string::npos; plus = path.find('+', plus)) {
+        path.replace(plus, 1, "%2B");
+    }
+    return path;
+}
+
+}  // namespace
+
+int CNbxFsWebDav::_LIST(const std::string& url, const std::string& login,
+                        const std::string& password) {
+    WriteLog(LogLevel::Info,
+             StrPrintf("CNbxFsWebDav::_LIST() with arg: \"%s\" invoked...", url.c_str()));
+    Clear();
+    std::string answer;
+    const int result = SendFsRequest({.className = kClass,
+                                      .operation = "_LIST",
+                                      .method = "PROPFIND",
+                                      .url = url,
+                                      .headers = {{"Depth", EndsWithSlash(url) ? "1" : "0"}},
+                                      .body = kPropfindBody,
+                                      .basicAuth = std::make_pair(login, password),
+                                      .accepted = {200, 207},
+                                      .listing = true},
+                                     &answer);
+    if (result != FsResult::kOk) {
+        return result;
+    }
+    std::vector<nbx::remotefs::DavResponse> responses;
+    nbx::xml::ParseError error;
+    if (!nbx::remotefs::ParseMultistatus(answer, responses, error)) {
+        WriteLog(LogLevel::Error,
+                 StrPrintf("CNbxFsWebDav::_LIST(): IXMLDOMDocument::loadXML() failed with err "
+                           "code: \"%X\", with reason: \"%s\"",
+                           static_cast<unsigned>(error.code), error.reason.c_str()));
+        return FsResult::kLocalFailure;
+    }
+    for (const nbx::remotefs::DavResponse& r : responses) {
+        std::string href;
+        if (r.href) {
+            WriteLog(LogLevel::Debug, "Href File: " + *r.href);
+            href = HrefPath(*r.href);
+        }
+        if (r.contentLength) {
+            WriteLog(LogLevel::Debug, "Content Length: " + *r.contentLength);
+        }
+        if (r.contentType) {
+            WriteLog(LogLevel::Debug, "Content Type: " + *r.contentType);
+        }
+        if (r.lastModified) {
+            WriteLog(LogLevel::Debug, "Modify Time: " + *r.lastModified);
+        }
+        if (r.isFolder) {
+            WriteLog(LogLevel::Debug, "Folder: TRUE");
+        }
+        Add(std::make_unique<CNbxFile>(href, r.isFolder, r.lastModified.value_or(""),
+                                       r.contentType.value_or(""),
+                                       ParseSize(r.contentLength.value_or(""))));
+        WriteLog(LogLevel::Debug, "----------");
+    }
+    return FsResult::kOk;
+}
+
+int CNbxFsWebDav::_CREATE(const std::string& url, const std::string& login,
+                          const std::string& password) {
+    WriteLog(LogLevel::Info,
+             StrPrintf("CNbxFsWebDav::_CREATE() with arg: \"%s\" invoked...", url.c_str()));
+    return SendFsRequest({.className = kClass,
+                          .operation = "_CREATE",
+                          .method = "MKCOL",
+                          .url = url,
+                          .basicAuth = std::make_pair(login, password),
+                          .accepted = {200, 201}},
+                         nullptr);
+}
+
+int CNbxFsWebDav::_DELETE(const std::string& url, const std::string& login,
+                          const std::string& password) {
+    WriteLog(LogLevel::Info,
+             StrPrintf("CNbxFsWebDav::_DELETE() with arg: \"%s\" invoked...", url.c_str()));
+    return SendFsRequest({.className = kClass,
+                          .operation = "_DELETE",
+                          .method = "DELETE",
+                          .url = url,
+                          .headers = {{"Depth", EndsWithSlash(url) ? "infinity" : "0"}},
+                          .basicAuth = std::make_pair(login, password),
+                          .accepted = {200, 204, 207}},
+                         nullptr);
+}
+
+int CNbxFsWebDav::_COPY(const std::string& source, const std::string& destination,
+                        const std::string& login, const std::string& password) {
+    return CopyOrMove("_COPY", source, destination, login, password);
+}
+
+int CNbxFsWebDav::_MOVE(const std::string& source, const std::string& destination,
+                        const std::string& login, const std::string& password) {
+    return CopyOrMove("_MOVE", source, destination, login, password);
+}
+
+int CNbxFsWebDav::CopyOrMove(const char* operation, const std::string& source,
+                             const std::string& destination, const std::string& login,
+                             const std::string& password) {
+    WriteLog(LogLevel::Info,
+             StrPrintf("CNbxFsWebDav::%s() with src arg: \"%s\", with dst arg: \"%s\" invoked...",
+                       operation, source.c_str(), destination.c_str()));
+    if (source == destination) {
+        return FsResult::kOk;  // onto itself: nothing to send
+    }
+    return SendFsRequest({.className = kClass,
+                          .operation = operation,
+                          .method = std::string(operation + 1),
+                          .url = source,
+                          .headers = {{"Depth", EndsWithSlash(source) ? "infinity" : "0"},
+                                      {"Overwrite", "T"},
+                                      {"Destination", destination}},
+                          .basicAuth = std::make_pair(login, password),
+                          .accepted = {200, 201, 204, 207}},
+                         nullptr);
+}

@@ -1,0 +1,90 @@
+#include "remotefs/nbx_file.h"
+
+#include <limits>
+
+#include "app/text_helpers.h"
+#include "nodes/nbx_node.h"
+
+CNbxFile::CNbxFile(const std::string& name, bool isFolder, std::string modifiedTime,
+                   std::string contentType, std::uint64_t size)
+    : name(name.empty() ? std::string() : UnescapeUrlText(name)),
+      modifiedTime(modifiedTime),
+      modifiedTimeCopy(std::move(modifiedTime)),
+      contentType(std::move(contentType)),
+      size(size),
+      isFolder(isFolder) {}
+
+const CNbxFile* CNbxFileProvider::GetFirst() {
+    cursor_ = 0;
+    if (entries_.empty()) {
+        return nullptr;
+    }
+    cursor_ = 1;
+    return entries_.front().get();
+}
+
+const CNbxFile* CNbxFileProvider::GetNext() {
+    if (cursor_ < GetCount()) {
+        return entries_[cursor_++].get();
+    }
+    return nullptr;
+}
+
+std::string Base64Encode(std::string_view bytes) {
+    static constexpr char kAlphabet[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
+                           static_cast<unsigned char>(bytes[i + 1]) << 8 |
+                           static_cast<unsigned char>(bytes[i + 2]);
+        out += kAlphabet[v >> 18];
+        out += kAlphabet[(v >> 12) & 63];
+        out += kAlphabet[(v >> 6) & 63];
+        out += kAlphabet[v & 63];
+    }
+    if (i < bytes.size()) {
+        const bool two = i + 1 < bytes.size();
+        const unsigned v = static_cast<unsigned char>(bytes[i]) << 16 |
+                           (two ? static_cast<unsigned char>(bytes[i + 1]) << 8 : 0);
+        out += kAlphabet[v >> 18];
+        out += kAlphabet[(v >> 12) & 63];
+        out += two ? kAlphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+std::string MakeBasicCredentials(const std::string& login, const std::string& password) {
+    return Base64Encode(login + ":" + password);
+}
+
+nbx::http::Header BasicAuthorization(const std::string& login, const std::string& password) {
+    return {"Authorization", "Basic " + MakeBasicCredentials(login, password)};
+}
+
+std::string ComposeNodeUrl(const CNbxNode& node, const std::string& path) {
+    return node.nbx_proxy + "/" + node.node_name + EscapeUrlText(path);
+}
+
+std::uint64_t ParseSize(std::string_view text) {
+    std::uint64_t value = 0;
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r' ||
+                             text.front() == '\n')) {
+        text.remove_prefix(1);
+    }
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        const unsigned digit = static_cast<unsigned>(c - '0');
+        if (value > (kMax - digit) / 10) {
+            return kMax;
+        }
+        value = value * 10 + digit;
+    }
+    return value;
+}

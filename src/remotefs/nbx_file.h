@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/http_client.h"
+
+class CNbxNode;
+
+// One entry of a folder listing, immutable once made. `name` is the entry's full path as the
+// server reported it, decoded; a folder's path may end in "/".
+class CNbxFile {
+public:
+    CNbxFile(const std::string& name, bool isFolder, std::string modifiedTime,
+             std::string contentType, std::uint64_t size);
+    virtual ~CNbxFile() = default;
+
+    const std::string name;
+    const std::string modifiedTime;      // as the server sent it; empty when unknown
+    const std::string modifiedTimeCopy;  // the same text
+    const std::string contentType;
+    const std::uint64_t size;
+    const bool isFolder;
+};
+
+// The entries of one listing in the server's order. Filled and read on one thread.
+class CNbxFileProvider {
+public:
+    virtual ~CNbxFileProvider() = default;
+
+    void Clear() { entries_.clear(); }  // the cursor stays where it was
+    void Add(std::unique_ptr<CNbxFile> entry) { entries_.push_back(std::move(entry)); }
+    int GetCount() const { return static_cast<int>(entries_.size()); }
+    const CNbxFile* GetFirst();
+    const CNbxFile* GetNext();
+
+private:
+    std::vector<std::unique_ptr<CNbxFile>> entries_;
+    int cursor_ = 0;
+};
+
+std::string Base64Encode(std::string_view bytes);
+// login ":" password, both whole and in UTF-8, Base64-encoded.
+std::string MakeBasicCredentials(const std::string& login, const std::string& password);
+// The "Authorization" header with the Basic credentials.
+nbx::http::Header BasicAuthorization(const std::string& login, const std::string& password);
+// nbx_proxy "/" node_name and the escaped path: the URL of a path on a WebDAV node.
+std::string ComposeNodeUrl(const CNbxNode& node, const std::string& path);
+
+// A size sent as decimal text: the leading digits, saturating at the largest value; 0 when
+// the text does not start with a digit.
+std::uint64_t ParseSize(std::string_view text);

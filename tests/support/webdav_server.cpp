@@ -1,0 +1,128 @@
+#include "support/webdav_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "support/test_support.h"
+
+namespace nbx::test {
+
+namespace {
+
+// A zombie that nobody has reaped yet has stopped serving, so it counts as gone.
+bool Alive(pid_t pid) {
+    const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
+    const size_t at = status.find("State:");
+    if (at == std::string::npos) {
+        return false;
+    }
+    const size_t state = status.find_first_not_of(" \t", at + 6);
+    return state != std::string::npos && status[state] != 'Z';
+}
+
+std::string Tail(const std::string& path) {
+    const std::string text = ReadFile(path);
+    return text.size() > 2000 ? text.substr(text.size() - 2000) : text;
+}
+
+}  // namespace
+
+WebDavServer::WebDavServer(Kind kind, const std::vector<std::string>& nodes,
+                           const std::vector<User>& users) {
+    // Not under $TMPDIR: TempHome points that into a private folder, and as root the server's
+    // worker user has to reach the data folder.
+    char pattern[] = "/tmp/nbx-dav-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr || ::chmod(pattern, 0755) != 0) {
+        error_ = "cannot make a folder under /tmp";
+        return;
+    }
+    root_ = pattern;
+    std::error_code ec;
+    for (const std::string& node : nodes) {
+        std::filesystem::create_directories(DataDir() + "/" + node, ec);
+    }
+    std::filesystem::create_directories(DataDir(), ec);
+
+    const std::string script = std::string(NBX_WEBDAV_SCRIPTS) +
+                               (kind == Kind::kApache ? "/start-apache" : "/start-lighttpd");
+    std::vector<std::string> argv = {script,
+                                     "--data",
+                                     DataDir(),
+                                     "--state",
+                                     StateDir(),
+                                     "--watch-pid",
+                                     std::to_string(::getpid())};
+    for (const User& user : users) {
+        argv.push_back("--user");
+        argv.push_back(user.name + ":" + user.password);
+    }
+    Child child = Spawn(argv);
+    for (std::string line = ReadLine(child); !line.empty(); line = ReadLine(child)) {
+        if (line.starts_with("port=")) {
+            port_ = std::stoi(line.substr(5));
+        } else if (line.starts_with("pid=")) {
+            pid_ = std::stoi(line.substr(4));
+        }
+    }
+    const int status = Wait(child);
+    if (status != 0 || port_ <= 0 || pid_ <= 0) {
+        error_ = script + " exited with " + std::to_string(status) + "; its error log ends:\n" +
+                 Tail(StateDir() + "/error.log");
+        Stop();
+    }
+}
+
+WebDavServer::~WebDavServer() {
+    Stop();
+    if (!root_.empty() && !::testing::Test::HasFailure()) {
+        std::error_code ec;
+        std::filesystem::remove_all(root_, ec);
+    }
+}
+
+::testing::AssertionResult WebDavServer::Started() const {
+    if (error_.empty()) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << error_;
+}
+
+std::string WebDavServer::Name(Kind kind) {
+    return kind == Kind::kApache ? "Apache" : "Lighttpd";
+}
+
+void WebDavServer::Stop() {
+    if (pid_ <= 0) {
+        return;
+    }
+    ::kill(pid_, SIGTERM);
+    // lighttpd looks at its signals only when its event loop wakes, which an idle one does once a
+    // second; a connection wakes it at once.
+    if (port_ > 0) {
+        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(uint16_t(port_));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::close(fd);
+    }
+    // Apache lets its workers finish first; give it a while, then insist.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (Alive(pid_) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (Alive(pid_)) {
+        ::kill(pid_, SIGKILL);
+    }
+    pid_ = -1;
+}
+
+}  // namespace nbx::test

@@ -435,8 +435,14 @@ Result DownloadSession::Open(const Request& request) {
     if (t.Start()) {
         t.Drive([&t] { return t.headersDone; });
     }
+    if (t.headersDone) {
+        // The answer is there; a failure of its body is the business of the reads.
+        Result result;
+        result.response = t.response;
+        return result;
+    }
     Result result = t.MakeResult();
-    if (result.Ok() && !t.headersDone) {
+    if (result.Ok()) {
         result.error = Error::Transport;
         result.message = "the connection ended without an answer";
     }

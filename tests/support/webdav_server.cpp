@@ -35,12 +35,12 @@ std::string Tail(const std::string& path) {
 }  // namespace
 
 WebDavServer::WebDavServer(Kind kind, const std::vector<std::string>& nodes,
-                           const std::vector<User>& users) {
+                           const std::vector<User>& users, const std::string& parent) {
     // Not under $TMPDIR: TempHome points that into a private folder, and as root the server's
     // worker user has to reach the data folder.
-    char pattern[] = "/tmp/nbx-dav-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr || ::chmod(pattern, 0755) != 0) {
-        error_ = "cannot make a folder under /tmp";
+    std::string pattern = parent + "/nbx-dav-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr || ::chmod(pattern.c_str(), 0755) != 0) {
+        error_ = "cannot make a folder under " + parent;
         return;
     }
     root_ = pattern;

@@ -7,7 +7,8 @@
 
 namespace nbx::test {
 
-// A real WebDAV server from devservice/webdav, in a fresh folder under /tmp, with Basic
+// A real WebDAV server from devservice/webdav, in a fresh folder under parent (/tmp unless
+// said; /dev/shm, in memory, makes trees of many thousand files quick to build), with Basic
 // authentication for the given users. Each node gets a folder DataDir()/NODE, served at
 // BaseUrl()/NODE/; put files there, and read what the client did, straight on disk. PUT below
 // NODE/no-upload/ is refused with 403 (make that folder when a test needs it). The server is
@@ -20,7 +21,8 @@ public:
         std::string password;
     };
 
-    WebDavServer(Kind kind, const std::vector<std::string>& nodes, const std::vector<User>& users);
+    WebDavServer(Kind kind, const std::vector<std::string>& nodes, const std::vector<User>& users,
+                 const std::string& parent = "/tmp");
     ~WebDavServer();
     WebDavServer(const WebDavServer&) = delete;
     WebDavServer& operator=(const WebDavServer&) = delete;

@@ -256,3 +256,40 @@ TEST(MultistatusTest, TenThousandEntries) {
     }
     EXPECT_EQ(folders, 1000);
 }
+
+TEST(MultistatusTest, PiecesParseAsTheWhole) {
+    const std::string bomb =
+        "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 "
+        "\"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">]><D:multistatus xmlns:D=\"DAV:\">"
+        "<D:response><D:href>&lol2;</D:href></D:response></D:multistatus>";
+    const std::string bodies[] = {Fixture("apache-propfind.xml"), Fixture("lighttpd-propfind.xml"),
+                                  kTwoEntries, bomb, "<D:multistatus xmlns:D=\"DAV:\"><D:resp"};
+    for (const std::string& body : bodies) {
+        std::vector<DavResponse> whole;
+        nbx::xml::ParseError wholeError;
+        const bool wholeOk = ParseMultistatus(body, whole, wholeError);
+        for (const std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{20000}}) {
+            nbx::remotefs::MultistatusParser parser;
+            for (std::size_t pos = 0; pos < body.size(); pos += piece) {
+                parser.Write(body.data() + pos, std::min(piece, body.size() - pos));
+            }
+            std::vector<DavResponse> pieces;
+            nbx::xml::ParseError error;
+            ASSERT_EQ(parser.Finish(pieces, error), wholeOk) << body.substr(0, 60) << piece;
+            ASSERT_EQ(pieces.size(), whole.size());
+            for (std::size_t i = 0; i < whole.size(); ++i) {
+                EXPECT_EQ(pieces[i].href, whole[i].href);
+                EXPECT_EQ(pieces[i].contentLength, whole[i].contentLength);
+                EXPECT_EQ(pieces[i].lastModified, whole[i].lastModified);
+                EXPECT_EQ(pieces[i].isFolder, whole[i].isFolder);
+            }
+            if (!wholeOk) {
+                EXPECT_EQ(error.code, wholeError.code) << body.substr(0, 60);
+            }
+        }
+    }
+    nbx::remotefs::MultistatusParser nothing;
+    std::vector<DavResponse> none;
+    nbx::xml::ParseError error;
+    EXPECT_FALSE(nothing.Finish(none, error)) << "an empty answer is no document";
+}

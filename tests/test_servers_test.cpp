@@ -266,10 +266,16 @@ TEST_P(DavServerTest, KeepsTheConnectionAlive) {
 }
 
 TEST_P(DavServerTest, ListsAHundredThousandEntries) {
+    server_ = std::make_unique<WebDavServer>(GetParam(), std::vector<std::string>{"share"},
+                                             std::vector<WebDavServer::User>{{"alice", "secret"}},
+                                             "/dev/shm");
+    ASSERT_TRUE(server_->Started());
     const int entries = 100000;
     std::filesystem::create_directories(Share("many"));
     for (int i = 0; i < entries; ++i) {
-        nbx::test::WriteFile(Share("many/entry " + std::to_string(i)), "");
+        const int fd = ::creat(Share("many/entry " + std::to_string(i)).c_str(), 0644);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
     }
     const std::string answer = Root() + "/answer.xml";
     const auto [status, out] = Curl({"-u", kAlice, "-X", "PROPFIND", "-H", "Depth: 1", "-o", answer,

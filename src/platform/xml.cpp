@@ -5,6 +5,7 @@
 #include <libxml/xmlerror.h>
 #include <libxml/xpath.h>
 #include <libxml/xpathInternals.h>
+#include <algorithm>
 #include <climits>
 #include <mutex>
 
@@ -288,6 +289,25 @@ void Document::FreeContext::operator()(_xmlXPathContext* context) const {
 
 Document::~Document() = default;
 
+namespace {
+
+// The same settings for a whole buffer and for pieces.
+void Configure(xmlParserCtxtPtr ctxt, ErrorSink* sink) {
+    // No NOENT, DTDLOAD, DTDATTR or XINCLUDE: with the DOCTYPE refused they would have nothing to
+    // work on, and leaving them out keeps it that way should the refusal ever be lifted.
+    // NOBLANKS drops the indentation between tags, a third of the nodes of an answer; an element
+    // that holds nothing but text keeps it as written, blanks included.
+    xmlCtxtUseOptions(ctxt, XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS);
+    ctxt->_private = sink;
+    ctxt->sax->serror = OnParserError;
+    ctxt->sax->error = nullptr;
+    ctxt->sax->warning = nullptr;
+    ctxt->sax->internalSubset = OnDoctype;
+    ctxt->sax->externalSubset = nullptr;
+}
+
+}  // namespace
+
 std::unique_ptr<Document> Document::Parse(std::string_view bytes, ParseError* error) {
     InitOnce();
     if (bytes.empty()) {
@@ -305,19 +325,13 @@ std::unique_ptr<Document> Document::Parse(std::string_view bytes, ParseError* er
         Fail(error, XML_ERR_NO_MEMORY, "Cannot create a parser");
         return nullptr;
     }
-    // No NOENT, DTDLOAD, DTDATTR or XINCLUDE: with the DOCTYPE refused they would have nothing to
-    // work on, and leaving them out keeps it that way should the refusal ever be lifted.
-    // NOBLANKS drops the indentation between tags, a third of the nodes of an answer; an element
-    // that holds nothing but text keeps it as written, blanks included.
-    xmlCtxtUseOptions(ctxt, XML_PARSE_NONET | XML_PARSE_COMPACT | XML_PARSE_NOBLANKS);
-    ctxt->_private = &sink;
-    ctxt->sax->serror = OnParserError;
-    ctxt->sax->error = nullptr;
-    ctxt->sax->warning = nullptr;
-    ctxt->sax->internalSubset = OnDoctype;
-    ctxt->sax->externalSubset = nullptr;
+    Configure(ctxt, &sink);
     xmlParseDocument(ctxt);
+    return Adopt(ctxt, &sink, error);
+}
 
+std::unique_ptr<Document> Document::Adopt(xmlParserCtxtPtr ctxt, void* errors, ParseError* error) {
+    ErrorSink& sink = *static_cast<ErrorSink*>(errors);
     std::unique_ptr<_xmlDoc, FreeDoc> doc(ctxt->myDoc);
     ctxt->myDoc = nullptr;
     // Namespace errors (an undeclared prefix) leave libxml2's wellFormed set; they are fatal here.
@@ -349,6 +363,67 @@ std::unique_ptr<Document> Document::Parse(std::string_view bytes, ParseError* er
     out->xpath_ = std::move(xpath);
     Succeed(error);
     return out;
+}
+
+struct DocumentBuilder::State {
+    ErrorSink sink;
+    xmlParserCtxtPtr ctxt = nullptr;
+    bool fed = false;
+};
+
+DocumentBuilder::DocumentBuilder() : state_(std::make_unique<State>()) {
+    InitOnce();
+    ThreadErrorScope scope(&state_->sink);
+    state_->ctxt = xmlCreatePushParserCtxt(nullptr, nullptr, nullptr, 0, nullptr);
+    if (state_->ctxt != nullptr) {
+        Configure(state_->ctxt, &state_->sink);
+    }
+}
+
+DocumentBuilder::~DocumentBuilder() {
+    if (state_->ctxt != nullptr) {
+        xmlFreeDoc(state_->ctxt->myDoc);
+        state_->ctxt->myDoc = nullptr;
+        xmlFreeParserCtxt(state_->ctxt);
+    }
+}
+
+bool DocumentBuilder::Feed(const char* data, std::size_t size) {
+    State& s = *state_;
+    if (s.ctxt == nullptr || s.sink.failed || s.sink.doctype || s.ctxt->disableSAX) {
+        return false;
+    }
+    ThreadErrorScope scope(&s.sink);
+    while (size > 0) {
+        const int piece = static_cast<int>(std::min<std::size_t>(size, 1 << 20));
+        xmlParseChunk(s.ctxt, data, piece, 0);
+        s.fed = true;
+        data += piece;
+        size -= static_cast<std::size_t>(piece);
+        if (s.sink.failed || s.sink.doctype || s.ctxt->disableSAX) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::unique_ptr<Document> DocumentBuilder::Finish(ParseError* error) {
+    State& s = *state_;
+    if (s.ctxt == nullptr) {
+        Fail(error, XML_ERR_NO_MEMORY, "Cannot create a parser");
+        return nullptr;
+    }
+    if (!s.fed) {
+        Fail(error, XML_ERR_DOCUMENT_EMPTY, "Document is empty");
+        return nullptr;
+    }
+    ThreadErrorScope scope(&s.sink);
+    if (!s.sink.failed && !s.sink.doctype && !s.ctxt->disableSAX) {
+        xmlParseChunk(s.ctxt, nullptr, 0, 1);
+    }
+    xmlParserCtxtPtr ctxt = s.ctxt;
+    s.ctxt = nullptr;
+    return Document::Adopt(ctxt, &s.sink, error);
 }
 
 Node Document::Root() const {

@@ -7,6 +7,7 @@
 #include <vector>
 
 struct _xmlDoc;
+struct _xmlParserCtxt;
 struct _xmlNode;
 struct _xmlXPathContext;
 
@@ -83,6 +84,7 @@ public:
     std::string Text(Node node) const;
 
 private:
+    friend class DocumentBuilder;
     struct FreeDoc {
         void operator()(_xmlDoc* doc) const;
     };
@@ -91,11 +93,32 @@ private:
     };
 
     Document() = default;
+    // Takes the parsed tree out of a parser context, which it frees, and readies it for queries.
+    static std::unique_ptr<Document> Adopt(_xmlParserCtxt* ctxt, void* errors, ParseError* error);
     void Prepare(const Query& query) const;
 
     std::unique_ptr<_xmlDoc, FreeDoc> doc_;
     std::unique_ptr<_xmlXPathContext, FreeContext> xpath_;
     mutable bool ordered_ = false;
+};
+
+// Parses a document that arrives in pieces, so that parsing keeps pace with the network
+// instead of starting when the last byte is in. The same rules as Document::Parse.
+class DocumentBuilder {
+public:
+    DocumentBuilder();
+    ~DocumentBuilder();
+    DocumentBuilder(const DocumentBuilder&) = delete;
+    DocumentBuilder& operator=(const DocumentBuilder&) = delete;
+
+    // False once the document is known to be bad; the rest need not be fed.
+    bool Feed(const char* data, std::size_t size);
+    // The document, or null with the reason in `error` (may be null).
+    std::unique_ptr<Document> Finish(ParseError* error);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace nbx::xml

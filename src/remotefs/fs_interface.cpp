@@ -18,7 +18,8 @@ namespace {
 struct ListJob {
     nbx::http::Client client;
     nbx::http::Request request;
-    nbx::http::StringSink sink;
+    nbx::http::StringSink text;
+    nbx::http::BodySink* sink = &text;
     nbx::http::Result result;
     nbx::Event done{nbx::Event::Reset::Manual};
 };
@@ -48,8 +49,11 @@ int CNbxFileSystemInterface::SendFsRequest(const FsRequest& fs, std::string* ans
         listing_ = true;
         auto job = std::make_shared<ListJob>();
         job->request = std::move(request);
+        if (fs.answerSink != nullptr) {
+            job->sink = fs.answerSink;  // alive until the worker is joined below
+        }
         std::thread worker([job] {
-            job->result = job->client.Perform(job->request, &job->sink);
+            job->result = job->client.Perform(job->request, job->sink);
             job->done.Set();
         });
         bool arrived = false;
@@ -72,12 +76,12 @@ int CNbxFileSystemInterface::SendFsRequest(const FsRequest& fs, std::string* ans
         }
         result = std::move(job->result);
         if (answer != nullptr) {
-            *answer = std::move(job->sink.text);
+            *answer = std::move(job->text.text);
         }
     } else {
         nbx::http::Client client;
         nbx::http::StringSink sink;
-        result = client.Perform(request, &sink);
+        result = client.Perform(request, fs.answerSink != nullptr ? fs.answerSink : &sink);
         if (answer != nullptr) {
             *answer = std::move(sink.text);
         }

@@ -54,9 +54,11 @@ protected:
         std::optional<std::pair<std::string, std::string>> basicAuth;
         std::vector<int> accepted;
         bool listing = false;  // waited for on a worker with the listing's bound
+        nbx::http::BodySink* answerSink = nullptr;  // takes the answer instead of `answer`
     };
     // Sends the request as every file-system operation does and gives 200 for an accepted
-    // status, with the answer's text in `answer`; otherwise the result to return, logged.
+    // status, with the answer in `answer` or the request's sink; otherwise the result to
+    // return, logged. The sink is written on another thread while a listing waits.
     int SendFsRequest(const FsRequest& request, std::string* answer);
 
 private:

@@ -34,7 +34,7 @@ int CNbxFsWebDav::_LIST(const std::string& url, const std::string& login,
     WriteLog(LogLevel::Info,
              StrPrintf("CNbxFsWebDav::_LIST() with arg: \"%s\" invoked...", url.c_str()));
     Clear();
-    std::string answer;
+    nbx::remotefs::MultistatusParser parser;
     const int result = SendFsRequest({.className = kClass,
                                       .operation = "_LIST",
                                       .method = "PROPFIND",
@@ -43,14 +43,15 @@ int CNbxFsWebDav::_LIST(const std::string& url, const std::string& login,
                                       .body = kPropfindBody,
                                       .basicAuth = std::make_pair(login, password),
                                       .accepted = {200, 207},
-                                      .listing = true},
-                                     &answer);
+                                      .listing = true,
+                                      .answerSink = &parser},
+                                     nullptr);
     if (result != FsResult::kOk) {
         return result;
     }
     std::vector<nbx::remotefs::DavResponse> responses;
     nbx::xml::ParseError error;
-    if (!nbx::remotefs::ParseMultistatus(answer, responses, error)) {
+    if (!parser.Finish(responses, error)) {
         WriteLog(LogLevel::Error,
                  StrPrintf("CNbxFsWebDav::_LIST(): IXMLDOMDocument::loadXML() failed with err "
                            "code: \"%X\", with reason: \"%s\"",

@@ -40,6 +40,27 @@ bool ParseMultistatus(std::string_view body, std::vector<DavResponse>& responses
     if (doc == nullptr) {
         return false;
     }
+    ReadMultistatus(*doc, responses);
+    return true;
+}
+
+bool MultistatusParser::Write(const char* data, std::size_t size) {
+    builder_.Feed(data, size);  // a bad document still arrives whole, to end the request cleanly
+    return true;
+}
+
+bool MultistatusParser::Finish(std::vector<DavResponse>& responses, nbx::xml::ParseError& error) {
+    responses.clear();
+    const std::unique_ptr<Document> doc = builder_.Finish(&error);
+    if (doc == nullptr) {
+        return false;
+    }
+    ReadMultistatus(*doc, responses);
+    return true;
+}
+
+void ReadMultistatus(const nbx::xml::Document& document, std::vector<DavResponse>& responses) {
+    const Document* doc = &document;
     const Queries& q = TheQueries();
     const std::vector<Node> nodes = doc->Select(q.response, doc->Root());
     std::vector<DavResponse> out;
@@ -55,7 +76,6 @@ bool ParseMultistatus(std::string_view body, std::vector<DavResponse>& responses
         }
     }
     responses = std::move(out);
-    return true;
 }
 
 }  // namespace nbx::remotefs

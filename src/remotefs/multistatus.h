@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/http_client.h"
 #include "platform/xml.h"
 
 namespace nbx::remotefs {
@@ -27,5 +28,19 @@ struct DavResponse {
 // multistatus gives true and no responses. The whole body is parsed before anything is returned.
 bool ParseMultistatus(std::string_view body, std::vector<DavResponse>& responses,
                       nbx::xml::ParseError& error);
+
+// The responses of a parsed multistatus document (none when it is no multistatus).
+void ReadMultistatus(const nbx::xml::Document& doc, std::vector<DavResponse>& responses);
+
+// Parses an answer while it arrives: the response body's sink of a listing.
+class MultistatusParser : public nbx::http::BodySink {
+public:
+    bool Write(const char* data, std::size_t size) override;
+    // As ParseMultistatus, once the whole body has been written.
+    bool Finish(std::vector<DavResponse>& responses, nbx::xml::ParseError& error);
+
+private:
+    nbx::xml::DocumentBuilder builder_;
+};
 
 }  // namespace nbx::remotefs

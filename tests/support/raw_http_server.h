@@ -13,12 +13,12 @@ namespace nbx::test {
 
 // What the raw server does with one request. The default sends nothing and closes.
 struct RawReply {
-    std::string bytes;                   // sent exactly as they are, then the connection closes
+    std::string bytes;                   // sent exactly as they are
     std::size_t block = 0;               // the bytes go out in blocks of this size (0: at once),
     std::chrono::milliseconds pause{0};  // each after this pause
     bool stall = false;        // send nothing and hold the connection until the server goes
     bool before_body = false;  // answer as soon as the headers are in, without reading the body
-    bool keep_open = false;    // after sending, read the next request on the same connection
+    bool keep_open = false;    // then read the next request on this connection instead of closing
 };
 
 // A complete answer: status line, the extra header lines (each ending in \r\n), a

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/command.h"
 #include "nodes/sqlite_com.h"
 #include "support/test_support.h"
+#include "support/webdav_server.h"
 
 namespace {
 
@@ -100,6 +102,114 @@ TEST_F(CliTest, VersionPrintsTheProductVersion) {
     const Result r = Run({"version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("NimbexShell ", 0), 0u) << r.out;
+}
+
+}  // namespace
+
+namespace {
+
+// The verbs on remote paths, against a real WebDAV server.
+class CliRemoteTest : public CliTest {
+protected:
+    void SetUp() override {
+        CliTest::SetUp();
+        server_ = std::make_unique<nbx::test::WebDavServer>(
+            nbx::test::WebDavServer::Kind::kApache, std::vector<std::string>{"share"},
+            std::vector<nbx::test::WebDavServer::User>{{"demo", "s3cret"}});
+        ASSERT_TRUE(server_->Started());
+        ASSERT_EQ(Run({"node", "add", "--title", "My Share", "--proxy", server_->BaseUrl(),
+                       "--node-name", "share", "--login", "demo", "--password-stdin"},
+                      "s3cret\n")
+                      .status,
+                  0);
+        files_ = server_->DataDir() + "/share";
+    }
+    std::unique_ptr<nbx::test::WebDavServer> server_;
+    std::string files_;
+};
+
+TEST_F(CliRemoteTest, EveryVerbOnAShare) {
+    const std::string local = Root() + "/report 2024.txt";
+    nbx::test::WriteFile(local, "quarterly figures");
+
+    EXPECT_EQ(Run({"mkdir", "My Share:/Docs \xE6\x97\xA5\xE6\x9C\xAC"}).status, 0);
+    Result r = Run({"put", local, "My Share:/Docs \xE6\x97\xA5\xE6\x9C\xAC/"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nbx::test::ReadFile(files_ + "/Docs \xE6\x97\xA5\xE6\x9C\xAC/report 2024.txt"),
+              "quarterly figures");
+
+    r = Run({"ls", "My Share:/"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("d "), std::string::npos);
+    EXPECT_NE(r.out.find("Docs \xE6\x97\xA5\xE6\x9C\xAC/\n"), std::string::npos) << r.out;
+    r = Run({"ls", "--json", "My Share:/Docs \xE6\x97\xA5\xE6\x9C\xAC/"});
+    EXPECT_NE(r.out.find("\"name\":\"report 2024.txt\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"size\":17"), std::string::npos) << r.out;
+
+    EXPECT_EQ(Run({"mkdir", "My Share:/Copy"}).status, 0);
+    EXPECT_EQ(Run({"cp", "My Share:/Docs \xE6\x97\xA5\xE6\x9C\xAC", "My Share:/Copy/"}).status, 0);
+    EXPECT_EQ(nbx::test::ReadFile(files_ + "/Copy/Docs \xE6\x97\xA5\xE6\x9C\xAC/report 2024.txt"),
+              "quarterly figures");
+    EXPECT_EQ(Run({"mv", "My Share:/Copy/Docs \xE6\x97\xA5\xE6\x9C\xAC/report 2024.txt",
+                   "My Share:/Copy/renamed.txt"})
+                  .status,
+              0);
+    EXPECT_EQ(Run({"exists", "My Share:/Copy/renamed.txt"}).status, 0);
+    EXPECT_EQ(Run({"exists", "My Share:/Copy/report 2024.txt"}).status, 1);
+
+    const std::string folder = Root() + "/downloads";
+    std::filesystem::create_directories(folder);
+    r = Run({"get", "My Share:/Copy/renamed.txt", folder});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nbx::test::ReadFile(folder + "/renamed.txt"), "quarterly figures");
+
+    EXPECT_EQ(Run({"rm", "My Share:/Copy"}).status, 0) << "a folder, written without its slash";
+    EXPECT_FALSE(std::filesystem::exists(files_ + "/Copy"));
+    EXPECT_EQ(Run({"probe", "My Share"}).out, "Online\n");
+    r = Run({"nodes", "--probe"});
+    EXPECT_NE(r.out.find("STATE"), std::string::npos);
+    EXPECT_NE(r.out.find("Online"), std::string::npos) << r.out;
+}
+
+TEST_F(CliRemoteTest, FailuresSayTheSystemsMessage) {
+    Result r = Run({"ls", "My Share:/no such folder/"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "nimbex ls: Specified folder does not exist!\n");
+
+    const std::string kept = Root() + "/kept.txt";
+    nbx::test::WriteFile(kept, "my own file");
+    r = Run({"get", "My Share:/missing.txt", kept});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "nimbex get: Specified folder does not exist!\n");
+    EXPECT_EQ(nbx::test::ReadFile(kept), "my own file") << "a failed download keeps the file";
+
+    EXPECT_EQ(Run({"ls", "Nobody:/"}).err, "nimbex ls: no node is titled \"Nobody\"\n");
+    EXPECT_EQ(Run({"ls", "not a remote path"}).status, 1);
+    EXPECT_EQ(Run({"put", Root() + "/none.txt", "My Share:/x.txt"}).err,
+              "nimbex put: the local file \"" + Root() + "/none.txt\" could not be read\n");
+    EXPECT_EQ(Run({"cp", "My Share:/a", "Other:/b"}).status, 1);
+    EXPECT_EQ(Run({"rm", "My Share:/"}).status, 1) << "never the whole node";
+
+    ASSERT_EQ(Run({"node", "add", "--title", "Wrong", "--proxy", server_->BaseUrl(), "--node-name",
+                   "share", "--login", "demo", "--password-stdin"},
+                  "nope\n")
+                  .status,
+              0);
+    r = Run({"ls", "Wrong:/"});
+    EXPECT_EQ(r.err,
+              "nimbex ls: Authentication Failure, Please check your Nimbex node configuration.\n");
+    r = Run({"probe", "Wrong"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Offline (401)\n");
+}
+
+TEST_F(CliTest, EveryVerbHasHelp) {
+    for (const char* verb : {"version", "nodes", "node", "ls", "get", "put", "mkdir", "rm", "cp",
+                             "mv", "exists", "probe"}) {
+        const Result r = Run({verb, "--help"});
+        EXPECT_EQ(r.status, 0) << verb;
+        EXPECT_EQ(r.out.rfind(std::string("usage: nimbex ") + verb, 0), 0u) << r.out;
+    }
 }
 
 }  // namespace

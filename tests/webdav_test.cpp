@@ -314,7 +314,7 @@ TEST_F(WebDavTest, UploadSessionAbandonedBeforeItsEndLeavesNoFile) {
 // Aborts from another thread once the transfer is under way, as the progress dialog does.
 class AbortingProgress : public CNbxComnProgressDlg {
 public:
-    explicit AbortingProgress(CNbxFileTransferInterface& ft) : ft_(ft) {}
+    explicit AbortingProgress(CNbxFileTransferService& ft) : ft_(ft) {}
     void SetFileName(const std::string&) override {}
     void SetSpeedText(const std::string&) override {}
     void SetCountText(const std::string&) override {}
@@ -339,7 +339,7 @@ public:
     std::uint64_t last = 0;
 
 private:
-    CNbxFileTransferInterface& ft_;
+    CNbxFileTransferService& ft_;
     std::atomic<bool> started_{false};
     std::thread aborter_;
 };
@@ -350,7 +350,7 @@ TEST_F(WebDavTest, AbortStopsARunningTransfer) {
     fs::resize_file(OnServer("/big.bin"), kBig);  // sparse
     CNbxFileTransferService ft;
     AbortingProgress progress(ft);
-    ft.progressDlg = &progress;
+    ft.SetProgressDlg(&progress);
     EXPECT_EQ(ft._DOWNLOAD(*node_, "/big.bin", Root() + "/big.bin"), 0);
     EXPECT_LT(progress.last, kBig);
     EXPECT_NE(Log().find("INFO: CNbxFtWebDav::_DOWNLOAD(): CNbxFtWebDav::IsAborted() returned "
@@ -364,7 +364,7 @@ TEST_F(WebDavTest, AbortStopsARunningTransfer) {
     fs::resize_file(local, kBig);
     CNbxFileTransferService up;
     AbortingProgress upProgress(up);
-    up.progressDlg = &upProgress;
+    up.SetProgressDlg(&upProgress);
     EXPECT_EQ(up._UPLOAD(*node_, local, "/up.bin"), 0);
     EXPECT_LT(upProgress.last, kBig);
 }

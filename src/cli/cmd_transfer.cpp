@@ -40,7 +40,7 @@ int RunGet(const std::vector<std::string>& args, Io& io) {
     TerminalProgress progress(io.err, io.errIsTerminal);
     progress.SetFileName(BaseName(remote->path));
     CNbxFileTransferService ft;
-    ft.progressDlg = &progress;
+    ft.SetProgressDlg(&progress);
     // Into a file beside the target, which replaces it only once the download is whole: a
     // failed download must not cost the user the file that was there.
     const std::string part = local + ".nimbex-part";
@@ -89,7 +89,7 @@ int RunPut(const std::vector<std::string>& args, Io& io) {
     TerminalProgress progress(io.err, io.errIsTerminal);
     progress.SetFileName(BaseName(local));
     CNbxFileTransferService ft;
-    ft.progressDlg = &progress;
+    ft.SetProgressDlg(&progress);
     const int result = ft._UPLOAD(*remote->node, local, path);
     progress.Finish();
     if (result == -1) {

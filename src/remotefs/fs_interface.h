@@ -18,10 +18,28 @@ inline constexpr int kLocalFailure = -1;    // the request could not be made, or
 inline constexpr int kTransportError = -2;  // a listing whose connection failed
 }  // namespace FsResult
 
+// How a listing is waited for; one per service, shared by both of its implementations.
+class CNbxListingWait {
+public:
+    virtual ~CNbxListingWait() = default;
+
+    // Called between the slices of a listing's wait, on the waiting thread; the window puts
+    // its event processing here. A listing started from inside it is refused.
+    void SetWaitHook(std::function<void()> hook) { waitHook_ = std::move(hook); }
+
+    // How long a listing waits for its answer, in 1 ms rounds (tests shorten it).
+    void SetListWaitRounds(int rounds) { listWaitRounds_ = rounds; }
+
+protected:
+    std::function<void()> waitHook_;
+    int listWaitRounds_ = 10000;
+    bool listing_ = false;
+};
+
 // The five operations that both remote file systems implement. Targets are URLs for WebDAV
 // and escaped paths for the cloud disk. The listing goes into the CNbxFileProvider base,
 // which the service shares between both implementations.
-class CNbxFileSystemInterface : public virtual CNbxFileProvider {
+class CNbxFileSystemInterface : public virtual CNbxFileProvider, public virtual CNbxListingWait {
 public:
     ~CNbxFileSystemInterface() override = default;
 
@@ -35,13 +53,6 @@ public:
                       const std::string& login, const std::string& password) = 0;
     virtual int _MOVE(const std::string& source, const std::string& destination,
                       const std::string& login, const std::string& password) = 0;
-
-    // Called between the slices of a listing's wait, on the waiting thread; the window puts
-    // its event processing here. A listing started from inside it is refused.
-    void SetWaitHook(std::function<void()> hook) { waitHook_ = std::move(hook); }
-
-    // How long a listing waits for its answer, in 1 ms rounds (tests shorten it).
-    void SetListWaitRounds(int rounds) { listWaitRounds_ = rounds; }
 
 protected:
     struct FsRequest {
@@ -60,9 +71,4 @@ protected:
     // status, with the answer in `answer` or the request's sink; otherwise the result to
     // return, logged. The sink is written on another thread while a listing waits.
     int SendFsRequest(const FsRequest& request, std::string* answer);
-
-private:
-    std::function<void()> waitHook_;
-    int listWaitRounds_ = 10000;
-    bool listing_ = false;
 };

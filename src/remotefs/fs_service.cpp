@@ -1,8 +1,7 @@
 #include "remotefs/fs_service.h"
 
-#include "app/session_log.h"
+#include "app/text_helpers.h"
 #include "nodes/nbx_node.h"
-#include "platform/format.h"
 
 namespace {
 
@@ -33,30 +32,23 @@ std::string DiskMoveDestination(const std::string& source, const std::string& de
                                                                : DiskCopyDestination(destination);
 }
 
-int CNbxFileSystemService::NoDisk(const char* operation) {
-    WriteLog(LogLevel::Error,
-             nbx::StrPrintf("CNbxFileSystemService::%s(): the cloud disk is not supported yet!",
-                            operation));
-    return FsResult::kLocalFailure;
-}
-
 int CNbxFileSystemService::_LIST(const CNbxNode& node, const std::string& path) {
     if (IsDisk(node)) {
-        return NoDisk("_LIST");
+        return CNbxFsDiskApi::_LIST(EscapeUrlText(path), node.login, node.password);
     }
     return CNbxFsWebDav::_LIST(ComposeNodeUrl(node, path), node.login, node.password);
 }
 
 int CNbxFileSystemService::_CREATE(const CNbxNode& node, const std::string& path) {
     if (IsDisk(node)) {
-        return NoDisk("_CREATE");
+        return CNbxFsDiskApi::_CREATE(EscapeUrlText(path), node.login, node.password);
     }
     return CNbxFsWebDav::_CREATE(ComposeNodeUrl(node, path), node.login, node.password);
 }
 
 int CNbxFileSystemService::_DELETE(const CNbxNode& node, const std::string& path) {
     if (IsDisk(node)) {
-        return NoDisk("_DELETE");
+        return CNbxFsDiskApi::_DELETE(EscapeUrlText(path), node.login, node.password);
     }
     return CNbxFsWebDav::_DELETE(ComposeNodeUrl(node, path), node.login, node.password);
 }
@@ -64,7 +56,9 @@ int CNbxFileSystemService::_DELETE(const CNbxNode& node, const std::string& path
 int CNbxFileSystemService::_COPY(const CNbxNode& node, const std::string& source,
                                  const std::string& destination) {
     if (IsDisk(node)) {
-        return NoDisk("_COPY");
+        return CNbxFsDiskApi::_COPY(EscapeUrlText(source),
+                                    EscapeUrlText(DiskCopyDestination(destination)), node.login,
+                                    node.password);
     }
     return CNbxFsWebDav::_COPY(ComposeNodeUrl(node, source), ComposeNodeUrl(node, destination),
                                node.login, node.password);
@@ -73,7 +67,9 @@ int CNbxFileSystemService::_COPY(const CNbxNode& node, const std::string& source
 int CNbxFileSystemService::_MOVE(const CNbxNode& node, const std::string& source,
                                  const std::string& destination) {
     if (IsDisk(node)) {
-        return NoDisk("_MOVE");
+        return CNbxFsDiskApi::_MOVE(EscapeUrlText(source),
+                                    EscapeUrlText(DiskMoveDestination(source, destination)),
+                                    node.login, node.password);
     }
     return CNbxFsWebDav::_MOVE(ComposeNodeUrl(node, source), ComposeNodeUrl(node, destination),
                                node.login, node.password);

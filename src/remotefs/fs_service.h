@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "remotefs/fs_diskapi.h"
 #include "remotefs/fs_webdav.h"
 
 class CNbxNode;
@@ -11,21 +12,13 @@ class CNbxNode;
 // what it expects. Listings go into the one CNbxFileProvider that the caller then reads.
 // _LIST belongs to the thread that reads the listing; the other operations may run on
 // another thread at the same time, since they never touch the listing.
-class CNbxFileSystemService : public CNbxFsWebDav {
+class CNbxFileSystemService : public CNbxFsWebDav, public CNbxFsDiskApi {
 public:
     int _LIST(const CNbxNode& node, const std::string& path);
     int _CREATE(const CNbxNode& node, const std::string& path);
     int _DELETE(const CNbxNode& node, const std::string& path);
     int _COPY(const CNbxNode& node, const std::string& source, const std::string& destination);
     int _MOVE(const CNbxNode& node, const std::string& source, const std::string& destination);
-
-private:
-    using CNbxFsWebDav::_COPY;
-    using CNbxFsWebDav::_CREATE;
-    using CNbxFsWebDav::_DELETE;
-    using CNbxFsWebDav::_LIST;
-    using CNbxFsWebDav::_MOVE;
-    int NoDisk(const char* operation);
 };
 
 // Where the cloud disk is told to put a copy: the destination's parent folder, ending in "/".

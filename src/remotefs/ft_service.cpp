@@ -14,17 +14,21 @@ bool IsDisk(const CNbxNode& node) {
 
 }  // namespace
 
-int CNbxFileTransferService::NoDisk(const char* operation) {
-    WriteLog(LogLevel::Error,
-             nbx::StrPrintf("CNbxFileTransferService::%s(): the cloud disk is not supported yet!",
-                            operation));
-    return FtResult::kRefused;
+void CNbxFileTransferService::Abort() {
+    CNbxFtWebDav::Abort();
+    CNbxFtDiskApi::Abort();
+}
+
+void CNbxFileTransferService::SetProgressDlg(CNbxComnProgressDlg* dialog) {
+    CNbxFtWebDav::progressDlg = dialog;
+    CNbxFtDiskApi::progressDlg = dialog;
 }
 
 int CNbxFileTransferService::_CHECK_ONLINE(const CNbxNode& node) {
     WriteLog(LogLevel::Info, "CNbxFileTransferInterface::_CHECK_ONLINE() invoked...");
     if (IsDisk(node)) {
-        return NoDisk("_CHECK_ONLINE");
+        return CNbxFtDiskApi::_DOWNLOAD(EscapeUrlText(node.root_dir), std::string(), node.login,
+                                        node.password, true);
     }
     return CNbxFtWebDav::_DOWNLOAD(ComposeNodeUrl(node, node.root_dir), std::string(), node.login,
                                    node.password, true);
@@ -32,7 +36,7 @@ int CNbxFileTransferService::_CHECK_ONLINE(const CNbxNode& node) {
 
 int CNbxFileTransferService::_EXIST(const CNbxNode& node, const std::string& path) {
     if (IsDisk(node)) {
-        return NoDisk("_EXIST");
+        return CNbxFtDiskApi::_EXIST(EscapeUrlText(path), node.login, node.password);
     }
     return CNbxFtWebDav::_EXIST(ComposeNodeUrl(node, path), node.login, node.password);
 }
@@ -40,7 +44,8 @@ int CNbxFileTransferService::_EXIST(const CNbxNode& node, const std::string& pat
 int CNbxFileTransferService::_DOWNLOAD(const CNbxNode& node, const std::string& remotePath,
                                        const std::string& localPath) {
     if (IsDisk(node)) {
-        return NoDisk("_DOWNLOAD");
+        return CNbxFtDiskApi::_DOWNLOAD(EscapeUrlText(remotePath), localPath, node.login,
+                                        node.password, false);
     }
     return CNbxFtWebDav::_DOWNLOAD(ComposeNodeUrl(node, remotePath), localPath, node.login,
                                    node.password, false);
@@ -49,7 +54,7 @@ int CNbxFileTransferService::_DOWNLOAD(const CNbxNode& node, const std::string& 
 int CNbxFileTransferService::_UPLOAD(const CNbxNode& node, const std::string& localPath,
                                      const std::string& remotePath) {
     if (IsDisk(node)) {
-        return NoDisk("_UPLOAD");
+        return CNbxFtDiskApi::_UPLOAD(localPath, remotePath, node.login, node.password);
     }
     return CNbxFtWebDav::_UPLOAD(localPath, ComposeNodeUrl(node, remotePath), node.login,
                                  node.password);
@@ -59,7 +64,8 @@ int CNbxFileTransferService::_DOWNLOAD_SESSION_OPEN(const std::string& remotePat
                                                     const CNbxNode& node, std::uint64_t* size) {
     sessionDeviceType_ = node.device_type;
     if (IsDisk(node)) {
-        return NoDisk("_DOWNLOAD_SESSION_OPEN");
+        return CNbxFtDiskApi::_DOWNLOAD_SESSION_OPEN(EscapeUrlText(remotePath), node.login,
+                                                     node.password, size);
     }
     return CNbxFtWebDav::_DOWNLOAD_SESSION_OPEN(ComposeNodeUrl(node, remotePath), node.login,
                                                 node.password, size);
@@ -69,16 +75,40 @@ int CNbxFileTransferService::_UPLOAD_SESSION_OPEN(const std::string& remotePath,
                                                   const CNbxNode& node, std::uint64_t size) {
     sessionDeviceType_ = node.device_type;
     if (IsDisk(node)) {
-        return NoDisk("_UPLOAD_SESSION_OPEN");
+        return CNbxFtDiskApi::_UPLOAD_SESSION_OPEN(remotePath, node.login, node.password, size);
     }
     return CNbxFtWebDav::_UPLOAD_SESSION_OPEN(ComposeNodeUrl(node, remotePath), node.login,
                                               node.password, size);
 }
 
+int CNbxFileTransferService::_DOWNLOAD_SESSION_READ(char* buffer, std::size_t capacity,
+                                                    std::size_t* read) {
+    return SessionOnDisk() ? CNbxFtDiskApi::_DOWNLOAD_SESSION_READ(buffer, capacity, read)
+                           : CNbxFtWebDav::_DOWNLOAD_SESSION_READ(buffer, capacity, read);
+}
+
+int CNbxFileTransferService::_UPLOAD_SESSION_WRITE(const char* buffer, std::size_t count,
+                                                   std::size_t* written) {
+    return SessionOnDisk() ? CNbxFtDiskApi::_UPLOAD_SESSION_WRITE(buffer, count, written)
+                           : CNbxFtWebDav::_UPLOAD_SESSION_WRITE(buffer, count, written);
+}
+
+int CNbxFileTransferService::_SESSION_CLOSE(bool commit) {
+    return SessionOnDisk() ? CNbxFtDiskApi::_SESSION_CLOSE(commit)
+                           : CNbxFtWebDav::_SESSION_CLOSE(commit);
+}
+
 std::unique_ptr<CNbxBitmap> CNbxFileTransferService::_THUMBNAIL(const CNbxNode& node,
                                                                 const std::string& remotePath) {
+    sessionDeviceType_ = node.device_type;
+    if (IsDisk(node)) {
+        const std::string target =
+            nbx::StrPrintf("%s&cx=%d", EscapeUrlText(remotePath).c_str(), kThumbnailSize);
+        return CNbxFtDiskApi::_THUMBNAIL(target, node.login, node.password, kThumbnailSize,
+                                         kThumbnailSize);
+    }
     if (node.device_type != DeviceKind::Workstation) {
-        return nullptr;  // the disk's thumbnails come with the disk; other kinds have none
+        return nullptr;
     }
     const std::string url =
         nbx::StrPrintf("%s/%s%s?cx=%d&cy=%d", node.nbx_proxy.c_str(), node.node_name.c_str(),

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 #include <filesystem>
+#include <tuple>
 
 #include "app/deployment_profile.h"
 #include "nodes/nbx_node.h"
 #include "platform/ini.h"
+#include "remotefs/fs_diskapi.h"
 #include "remotefs/fs_service.h"
+#include "remotefs/ft_diskapi.h"
 #include "remotefs/ft_interface.h"
 #include "remotefs/nbx_file.h"
 #include "remotefs/result_message.h"
@@ -154,6 +157,116 @@ TEST_F(DeploymentProfileTest, FoundByVariableThenConfigFolderAndMissingKeysKeepD
     EXPECT_FALSE(p.verifyPeer);
     EXPECT_EQ(p.diskApiHost, builtIn.diskApiHost);
     ::unsetenv("NIMBEXSHELL_DEPLOYMENT");
+}
+
+}  // namespace
+
+namespace {
+
+// name, folder, size, time of each entry of a disk listing.
+using DiskEntries = std::vector<std::tuple<std::string, bool, std::uint64_t, std::string>>;
+
+DiskEntries ReadDiskListing(const std::string& answer, bool* ok = nullptr) {
+    CNbxFsDiskApi disk;
+    const bool parsed = disk.ReadListing(answer, "/docs/");
+    if (ok != nullptr) {
+        *ok = parsed;
+    }
+    DiskEntries entries;
+    for (const CNbxFile* f = disk.GetFirst(); f != nullptr; f = disk.GetNext()) {
+        entries.emplace_back(f->name, f->isFolder, f->size, f->modifiedTime);
+    }
+    return entries;
+}
+
+TEST(DiskListingTest, AnswersOfEveryShape) {
+    const std::string self = "/docs/";
+    const struct {
+        const char* name;
+        std::string answer;
+        DiskEntries entries;
+    } cases[] = {
+        {"array with a file and a folder",
+         R"({"resultCode":0,"response":{"items":[
+             {"name":"a.txt","prop":{"actualsize":"12","contenttype":"text/plain","datetime":"t1"}},
+             {"name":"sub","prop":{"actualsize":"0","contenttype":"httpd/unix-directory","datetime":"t2"}}]}})",
+         {{"/docs/a.txt", false, 12, "t1"}, {"/docs/sub", true, 0, "t2"}, {self, true, 0, ""}}},
+        {"comments and items as an object, by member name",
+         "/* listing */ {\"response\": {\"items\": {\"z\": {\"name\": \"z b.txt\", \"prop\": "
+         "{\"actualsize\": \"7x\", \"contenttype\": \"text/plain\", \"datetime\": \"t\"}}, // one\n"
+         "\"a\": {\"name\": \"\xE6\x97\xA5.txt\", \"prop\": {\"actualsize\": \"\", "
+         "\"contenttype\": \"image/png\", \"datetime\": \"u\"}}}}}",
+         {{"/docs/\xE6\x97\xA5.txt", false, 0, "u"},
+          {"/docs/z b.txt", false, 7, "t"},
+          {self, true, 0, ""}}},
+        {"items lacking a member are skipped",
+         R"({"response":{"items":[{"name":"no prop"},
+             {"name":"no time","prop":{"actualsize":"1","contenttype":"text/plain"}},
+             {"prop":{"actualsize":"1","contenttype":"text/plain","datetime":"t"}},
+             {"name":"ok","prop":{"actualsize":"1","contenttype":"text/plain","datetime":"t"}}]}})",
+         {{"/docs/ok", false, 1, "t"}, {self, true, 0, ""}}},
+        {"values of the wrong type skip the item",
+         R"({"resultCode":"zero","response":{"items":[
+             {"name":5,"prop":{"actualsize":"1","contenttype":"text/plain","datetime":"t"}},
+             {"name":"n","prop":{"actualsize":12,"contenttype":"text/plain","datetime":"t"}},
+             {"name":"p","prop":"not an object"},
+             {"name":"q","prop":{"actualsize":"1","contenttype":["x"],"datetime":"t"}},
+             "a string item", null,
+             {"name":"ok","prop":{"actualsize":"3","contenttype":"text/plain","datetime":"t"}}]}})",
+         {{"/docs/ok", false, 3, "t"}, {self, true, 0, ""}}},
+        {"folder type compared exactly",
+         R"({"response":{"items":[
+             {"name":"A","prop":{"actualsize":"0","contenttype":"HTTPD/unix-directory","datetime":"t"}},
+             {"name":"B","prop":{"actualsize":"0","contenttype":"httpd/unix-directory; x=1","datetime":"t"}}]}})",
+         {{"/docs/A", false, 0, "t"}, {"/docs/B", false, 0, "t"}, {self, true, 0, ""}}},
+        {"empty items: only the folder itself",
+         R"({"response":{"items":[]}})",
+         {{self, true, 0, ""}}},
+        {"response without items: nothing", R"({"response":{}})", {}},
+        {"response of the wrong type: nothing", R"({"response":[1,2]})", {}},
+        {"items of the wrong type: only the folder",
+         R"({"response":{"items":"none"}})",
+         {{self, true, 0, ""}}},
+        {"a name with & and = stays one name",
+         R"({"response":{"items":[{"name":"x&y=z","prop":{"actualsize":"1","contenttype":"t","datetime":"t"}}]}})",
+         {{"/docs/x&y=z", false, 1, "t"}, {self, true, 0, ""}}},
+    };
+    for (const auto& c : cases) {
+        bool ok = false;
+        EXPECT_EQ(ReadDiskListing(c.answer, &ok), c.entries) << c.name;
+        EXPECT_TRUE(ok) << c.name;
+    }
+    for (const char* bad : {"", "{\"response\":", "<html></html>", "{'a':1}"}) {
+        bool ok = true;
+        EXPECT_TRUE(ReadDiskListing(bad, &ok).empty()) << bad;
+        EXPECT_FALSE(ok) << bad;
+    }
+}
+
+TEST(DiskTransferTest, MultipartFramingByteForByte) {
+    std::string head, tail;
+    CNbxFtDiskApi::MultipartFraming("/docs/report 1.txt", head, tail);
+    EXPECT_EQ(head,
+              "-----NbXsHeLlBoUnDaRy\r\n"
+              "Content-Disposition: form-data; name=\"path\"\r\n\r\n"
+              "/docs/\r\n"
+              "-----NbXsHeLlBoUnDaRy\r\n"
+              "Content-Disposition: form-data; name=\"file\"; filename=\"report 1.txt\"\r\n\r\n");
+    EXPECT_EQ(tail, "\r\n-----NbXsHeLlBoUnDaRy--\r\n");
+    CNbxFtDiskApi::MultipartFraming("/\xE6\x97\xA5\xE6\x9C\xAC/a.txt", head, tail);
+    EXPECT_NE(head.find("\r\n\r\n/\xE6\x97\xA5\xE6\x9C\xAC/\r\n"), std::string::npos)
+        << "folder and name travel in UTF-8, unescaped";
+    CNbxFtDiskApi::MultipartFraming("no-slash", head, tail);
+    EXPECT_EQ(head, "");
+    EXPECT_EQ(tail, "");
+}
+
+TEST(DiskTransferTest, ProbeStatusesMapToReachability) {
+    const std::pair<int, int> cases[] = {{200, 200}, {302, 302}, {399, 399}, {400, 502},
+                                         {404, 502}, {500, 502}, {501, 200}, {503, 200}};
+    for (const auto& [status, mapped] : cases) {
+        EXPECT_EQ(CNbxFtDiskApi::MapProbeStatus(status), mapped) << status;
+    }
 }
 
 }  // namespace

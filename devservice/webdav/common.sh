@@ -105,6 +105,7 @@ nbx_prepare_user() {
         nbx_worker="$owner"
     else
         nbx_worker=www-data
+        id -u "$nbx_worker" >/dev/null 2>&1 || nbx_die "no user $nbx_worker"
         if command -v setfacl >/dev/null 2>&1 &&
             setfacl -R -m "u:$nbx_worker:rwX" "$nbx_data" &&
             find "$nbx_data" -type d -exec setfacl -m "d:u:$nbx_worker:rwX" {} +; then
@@ -115,8 +116,8 @@ nbx_prepare_user() {
             chown -R "$nbx_worker:" "$nbx_data"
         fi
     fi
-    id -u "$nbx_worker" >/dev/null 2>&1 || nbx_die "no user $nbx_worker"
-    local check=(setpriv --reuid="$(id -u "$nbx_worker")" --regid="$(id -g "$nbx_worker")" --init-groups --)
+    local check=(setpriv --reuid="$(id -u "$nbx_worker")" --regid="$(id -g "$nbx_worker")"
+        --init-groups --)
     "${check[@]}" test -w "$nbx_data" -a -x "$nbx_data" ||
         nbx_die "$nbx_worker cannot write $nbx_data (is a folder above it private?)"
     "${check[@]}" test -x "$nbx_state" ||

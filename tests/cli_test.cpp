@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "cli/command.h"
+#include "cli/progress.h"
 #include "nodes/sqlite_com.h"
 #include "support/test_support.h"
 #include "support/webdav_server.h"
@@ -210,6 +211,34 @@ TEST_F(CliTest, EveryVerbHasHelp) {
         EXPECT_EQ(r.status, 0) << verb;
         EXPECT_EQ(r.out.rfind(std::string("usage: nimbex ") + verb, 0), 0u) << r.out;
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TerminalProgressTest, DrawsOnATerminalOnly) {
+    std::ostringstream shown;
+    {
+        nbx::cli::TerminalProgress progress(shown, true);
+        progress.SetFileName("big.bin");
+        progress.SetFileRange(1000);
+        progress.SetSpeedText("1.50 KB/s");
+        progress.SetFilePos(1000);
+    }
+    EXPECT_NE(shown.str().find("\rbig.bin"), std::string::npos) << shown.str();
+    EXPECT_NE(shown.str().find("100%"), std::string::npos) << shown.str();
+    EXPECT_NE(shown.str().find("1.50 KB/s"), std::string::npos) << shown.str();
+    EXPECT_EQ(shown.str().back(), '\n') << "the bar's line is ended";
+
+    std::ostringstream quiet;
+    {
+        nbx::cli::TerminalProgress progress(quiet, false);
+        progress.SetFileRange(1000);
+        progress.SetFilePos(500);
+        EXPECT_FALSE(progress.IsProgressWindow()) << "nothing is reported to a script";
+    }
+    EXPECT_EQ(quiet.str(), "");
 }
 
 }  // namespace

@@ -115,7 +115,7 @@ protected:
     void SetUp() override {
         CliTest::SetUp();
         server_ = std::make_unique<nbx::test::WebDavServer>(
-            nbx::test::WebDavServer::Kind::kApache, std::vector<std::string>{"share"},
+            nbx::test::WebDavServer::Kind::kApache, std::vector<std::string>{"share", "other"},
             std::vector<nbx::test::WebDavServer::User>{{"demo", "s3cret"}});
         ASSERT_TRUE(server_->Started());
         ASSERT_EQ(Run({"node", "add", "--title", "My Share", "--proxy", server_->BaseUrl(),
@@ -170,6 +170,23 @@ TEST_F(CliRemoteTest, EveryVerbOnAShare) {
     r = Run({"nodes", "--probe"});
     EXPECT_NE(r.out.find("STATE"), std::string::npos);
     EXPECT_NE(r.out.find("Online"), std::string::npos) << r.out;
+}
+
+TEST_F(CliRemoteTest, CopyAndMoveBetweenNodes) {
+    ASSERT_EQ(Run({"node", "add", "--title", "Other", "--proxy", server_->BaseUrl(), "--node-name",
+                   "other", "--login", "demo", "--password-stdin"},
+                  "s3cret\n")
+                  .status,
+              0);
+    nbx::test::WriteFile(files_ + "/data.bin", std::string(45000, 'd'));
+    Result r = Run({"cp", "My Share:/data.bin", "Other:/"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nbx::test::ReadFile(server_->DataDir() + "/other/data.bin"), std::string(45000, 'd'));
+    r = Run({"mv", "My Share:/data.bin", "Other:/moved.bin"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(server_->DataDir() + "/other/moved.bin"));
+    EXPECT_FALSE(std::filesystem::exists(files_ + "/data.bin"));
+    EXPECT_EQ(Run({"cp", "My Share:/missing.bin", "Other:/"}).status, 1);
 }
 
 TEST_F(CliRemoteTest, FailuresSayTheSystemsMessage) {

@@ -33,9 +33,12 @@ constexpr Command kCommands[] = {
     {"mkdir", "mkdir TITLE:/folder", "Creates a folder.", RunMkdir},
     {"rm", "rm TITLE:/path", "Deletes a file, or a folder with everything in it.", RunRm},
     {"cp", "cp TITLE:/source TITLE:/destination",
-     "Copies within one node. A destination ending in / is the folder to copy into.", RunCp},
+     "Copies within one node, or a file from one node to another. A destination ending\n"
+     "in / is the folder to copy into.",
+     RunCp},
     {"mv", "mv TITLE:/source TITLE:/destination",
-     "Moves or renames within one node. A destination ending in / is the folder to move into.",
+     "Moves or renames within one node, or moves a file to another node. A destination\n"
+     "ending in / is the folder to move into.",
      RunMv},
     {"exists", "exists TITLE:/path",
      "Exit status 0 when the file or folder exists, 1 when it does not.", RunExists},

@@ -1,9 +1,14 @@
+#include <atomic>
 #include <ostream>
 
+#include "cli/progress.h"
 #include "cli/verb_support.h"
+#include "comn/actions.h"
+#include "comn/comn_manager.h"
 #include "nodes/nbx_node.h"
 #include "remotefs/fs_service.h"
 #include "remotefs/ft_service.h"
+#include "remotefs/result_message.h"
 
 namespace nbx::cli {
 
@@ -46,6 +51,55 @@ int RunOneRemote(const char* name, const std::vector<std::string>& args, Io& io,
     return result == 200 ? kOk : verb.FailResult(result);
 }
 
+// Tells the waiting verb how the one action of its batch ended.
+class Outcome : public IComnManagerComnActionCallback, public IComnManagerAsyncOperationCallback {
+public:
+    void OnComnActionSuccess() override { result = ActionResult::Success; }
+    void OnComnActionAborted() override { result = ActionResult::Aborted; }
+    void OnComnActionError() override { result = ActionResult::Error; }
+    void OnAsyncOperationStart() override {}
+    void OnAsyncOperationFinish(int, int) override { finished.Set(); }
+
+    std::atomic<int> result{ActionResult::Error};
+    nbx::Event finished{nbx::Event::Reset::Manual};
+};
+
+// A file streamed from one node to the other by the queue that the window uses too.
+int BetweenNodes(Verb& verb, Io& io, CNbxFileSystemService& fs, RemotePath& source,
+                 RemotePath& destination, bool move) {
+    if (IsFolderPath(AsTyped(fs, *source.node, source.path))) {
+        return verb.Fail("folders are copied between nodes file by file; give a file");
+    }
+    std::string to = destination.path;
+    if (IsFolderPath(to)) {
+        to += BaseName(source.path);
+    }
+    TerminalProgress progress(io.err, io.errIsTerminal);
+    Outcome outcome;
+    CNbxComnManager manager;
+    manager.SetFileSystemService(&fs);
+    manager.SetProgressDlg(&progress);
+    manager.SetComnActionCallback(&outcome);
+    manager.SetAsyncOperationCallback(&outcome);
+    if (!manager.Start()) {
+        return verb.Fail("the transfer could not be started");
+    }
+    const std::string name = BaseName(source.path);
+    manager.RegisterAction(move ? new CNbxComnActionMoveNodeToNode(destination.node, to,
+                                                                   source.node, source.path, name)
+                                : new CNbxComnActionCopyNodeToNode(destination.node, to,
+                                                                   source.node, source.path, name));
+    outcome.finished.Wait();
+    manager.Stop();
+    progress.Finish();
+    if (outcome.result == ActionResult::Success) {
+        return kOk;
+    }
+    return verb.Fail(outcome.result == ActionResult::Aborted
+                         ? std::string("the transfer was aborted")
+                         : "the transfer failed: " + ResultMessage(-2) + " (see the session log)");
+}
+
 int RunTwoRemote(const char* name, const std::vector<std::string>& args, Io& io, bool move) {
     Verb verb(name, io);
     if (args.size() != 2) {
@@ -59,10 +113,10 @@ int RunTwoRemote(const char* name, const std::vector<std::string>& args, Io& io,
     if (!source || !destination) {
         return kFailed;
     }
-    if (source->node != destination->node) {
-        return verb.Fail("both paths must be on the same node");
-    }
     CNbxFileSystemService fs;
+    if (source->node != destination->node) {
+        return BetweenNodes(verb, io, fs, *source, *destination, move);
+    }
     const std::string from = AsTyped(fs, *source->node, source->path);
     std::string to = destination->path;
     if (IsFolderPath(to)) {

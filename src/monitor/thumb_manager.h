@@ -31,7 +31,7 @@ public:
 //
 // The engine is never killed: Stop waits for it up to its time-out and otherwise leaves it to
 // finish on its own. It shares the queue, its lock, the requests and the callback, so all of
-// them outlive a manager that is gone; once Stop is called no callback is made any more.
+// them outlive a manager that is gone; once Stop is called no further callback begins.
 //
 // Start, Stop and the destructor belong to the owning thread; the others may be called from
 // any thread. The lock guards the queue and is never held during a download or a callback.
@@ -42,6 +42,7 @@ public:
     CNbxFileThumbManager(const CNbxFileThumbManager&) = delete;
     CNbxFileThumbManager& operator=(const CNbxFileThumbManager&) = delete;
 
+    // Shared, as an engine left running by Stop may still hold it; null: no calls.
     void SetCallback(std::shared_ptr<IFileThumbManagerCallback> callback);
 
     // False when the engine runs already, or the manager was stopped: it does not start again.

@@ -1,0 +1,174 @@
+#include "monitor/file_monitor.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+#include "app/session_log.h"
+#include "platform/app_window.h"
+#include "platform/format.h"
+
+namespace {
+
+std::uint32_t TickCount() {
+    return static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+
+bool SameTime(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+timespec ToTimespec(const statx_timestamp& t) {
+    timespec value{};
+    value.tv_sec = t.tv_sec;
+    value.tv_nsec = t.tv_nsec;
+    return value;
+}
+
+}  // namespace
+
+CNbxFileMonitor::CNbxFileMonitor(const CNbxNode& node, std::string localPath,
+                                 std::string remotePath, Utils::LaunchedProcess process)
+    : id_(TickCount()),
+      state_(FMS_INVALID),
+      node_(node),
+      localPath_(std::move(localPath)),
+      remotePath_(std::move(remotePath)),
+      created_(std::chrono::steady_clock::now()),
+      process_(std::move(process)),
+      writes_(localPath_) {
+    if (GetFileStatus(localPath_, &reference_) && process_.started) {
+        state_ = FMS_OPENED;
+    }
+}
+
+CNbxFileMonitor::~CNbxFileMonitor() = default;
+
+bool CNbxFileMonitor::GetFileStatus(const std::string& path, FileStatus* status) {
+    struct statx st {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
+                &st) != 0) {
+        WriteLog(LogLevel::Error,
+                 nbx::StrPrintf("CNbxFileMonitor::GetFileStatus(): CFile::GetStatus() failed "
+                                "with arg: \"%s\"",
+                                path.c_str()));
+        return false;
+    }
+    status->creation = ToTimespec((st.stx_mask & STATX_BTIME) != 0 ? st.stx_btime : st.stx_ctime);
+    status->modification = ToTimespec(st.stx_mtime);
+    status->access = ToTimespec(st.stx_atime);
+    status->size = st.stx_size;
+    status->mode = st.stx_mode;
+    status->fullName = path;
+    return true;
+}
+
+MonitorState CNbxFileMonitor::ChangeState(MonitorState from, MonitorState to) {
+    int expected = from;
+    if (state_.compare_exchange_strong(expected, to)) {
+        return to;
+    }
+    return static_cast<MonitorState>(expected);
+}
+
+void CNbxFileMonitor::MarkHandled() {
+    state_ = FMS_HANDLED;
+}
+
+MonitorState CNbxFileMonitor::UpdateStatus() {
+    const MonitorState current = GetState();
+    if (current >= FMS_CLOSED) {
+        return current;
+    }
+    FileStatus now;
+    if (!GetFileStatus(localPath_, &now)) {
+        return ChangeState(current, FMS_INVALID);
+    }
+    const bool changed = !SameTime(now.creation, reference_.creation) ||
+                         !SameTime(now.modification, reference_.modification);
+    // Taken in on every poll, so that the events do not pile up until a hand-off needs them.
+    const bool written = writes_.WriteCompleted() || !writes_.Active();
+    bool running = false;
+    {
+        std::lock_guard guard(processLock_);
+        if (!process_.started) {
+            return ChangeState(current, FMS_INVALID);
+        }
+        running = !process_.Ended();
+    }
+
+    bool free = false;
+    if (running) {
+        if (std::chrono::steady_clock::now() - created_ >= kHandOffWindow) {
+            watched_ = true;
+        }
+    } else if (watched_) {
+        free = nbx::FileIsFree(localPath_);
+    } else {
+        if (!handedOff_.exchange(true)) {
+            WriteLog(LogLevel::Info,
+                     nbx::StrPrintf("CNbxFileMonitor::UpdateStatus(): the application handed "
+                                    "\"%s\" on; watching who holds and writes the file",
+                                    localPath_.c_str()));
+        }
+        if (!nbx::FileIsFree(localPath_)) {
+            standIn_ = true;
+        } else if (standIn_) {
+            free = true;
+        } else {
+            free = changed && written;
+        }
+    }
+    const MonitorState next = changed ? (free ? FMS_CLOSED_MODIFIED : FMS_MODIFIED)
+                                      : (free ? FMS_CLOSED : FMS_OPENED);
+    return ChangeState(current, next);
+}
+
+bool CNbxFileMonitor::ActivateApplication() {
+    if (GetState() >= FMS_CLOSED) {
+        return false;
+    }
+    std::vector<pid_t> owners;
+    {
+        std::lock_guard guard(processLock_);
+        if (!process_.Ended()) {
+            owners.push_back(process_.pid);
+        }
+    }
+    if (owners.empty()) {
+        owners = nbx::ProcessesHoldingFile(localPath_);
+    }
+    bool display = true;
+    for (pid_t owner : owners) {
+        if (owner == ::getpid()) {
+            continue;
+        }
+        const nbx::RaiseResult raised = nbx::RaiseWindowOfProcess(owner);
+        if (raised == nbx::RaiseResult::Raised) {
+            return true;
+        }
+        display = raised != nbx::RaiseResult::NoDisplay;
+    }
+    if (handedOff_) {
+        // The instance that took the file over shows it again when it is handed the file.
+        std::string error;
+        if (Utils::ShellExecuteCommand(localPath_, {}, &error)) {
+            return true;
+        }
+        WriteLog(LogLevel::Error,
+                 nbx::StrPrintf("CNbxFileMonitor::ActivateApplication(): "
+                                "Utils::ShellExecuteCommand() failed with arg: \"%s\" (%s)",
+                                localPath_.c_str(), error.c_str()));
+        return false;
+    }
+    WriteLog(LogLevel::Info,
+             nbx::StrPrintf("CNbxFileMonitor::ActivateApplication(): no window of the "
+                            "application of \"%s\" to bring to the front%s",
+                            localPath_.c_str(),
+                            display ? "" : " (no X display; Wayland does not allow it)"));
+    return false;
+}

@@ -1,0 +1,421 @@
+// The communication manager's engine and the actions, against a real WebDAV server.
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
+
+#include "app/session_log.h"
+#include "comn/action_download.h"
+#include "comn/actions.h"
+#include "comn/comn_manager.h"
+#include "remotefs/fs_service.h"
+#include "support/test_support.h"
+#include "support/webdav_server.h"
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using nbx::test::ReadFile;
+using nbx::test::WriteFile;
+
+namespace {
+
+// Polls, as a person waits for a window: the engine works on its own thread.
+template <class F>
+bool Eventually(F done, std::chrono::milliseconds limit = 60s) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(5ms);
+    }
+    return true;
+}
+
+class RecordingDialog : public CNbxComnProgressDlg {
+public:
+    void SetFileName(const std::string& t) override { Note("name " + t); }
+    void SetSpeedText(const std::string&) override {}
+    void SetCountText(const std::string& t) override { Note("count " + t); }
+    void SetTotalRange(int n) override { Note("range " + std::to_string(n)); }
+    void SetFileRange(std::uint64_t) override {}
+    void SetFilePos(std::uint64_t bytes) override {
+        filePos = bytes;
+        if (onFilePos) {
+            onFilePos(bytes);
+        }
+    }
+    void SetTotalPos(int n) override { Note("pos " + std::to_string(n)); }
+    void ShowProgress() override {
+        shown = true;
+        Note("show");
+    }
+    void HideProgress() override {
+        shown = false;
+        Note("hide");
+    }
+    bool IsProgressShown() override { return shown; }
+    bool IsProgressWindow() override { return true; }
+
+    std::vector<std::string> Calls() {
+        std::lock_guard lock(mutex);
+        return calls;
+    }
+    std::atomic<bool> shown{false};
+    std::atomic<std::uint64_t> filePos{0};
+    std::function<void(std::uint64_t)> onFilePos;
+
+private:
+    void Note(std::string call) {
+        std::lock_guard lock(mutex);
+        calls.push_back(std::move(call));
+    }
+    std::mutex mutex;
+    std::vector<std::string> calls;
+};
+
+class Callbacks : public IComnManagerComnActionCallback,
+                  public IComnManagerAsyncOperationCallback {
+public:
+    void OnComnActionSuccess() override { ++success; }
+    void OnComnActionAborted() override { ++aborted; }
+    void OnComnActionError() override { ++error; }
+    void OnAsyncOperationStart() override { ++started; }
+    void OnAsyncOperationFinish(int, int) override { ++finished; }
+    std::atomic<int> success{0}, aborted{0}, error{0}, started{0}, finished{0};
+};
+
+// An action whose run the test decides; it counts its runs and its deletion.
+struct Counted {
+    std::atomic<int> runs{0};
+    std::atomic<int> deleted{0};
+};
+
+class TestAction : public CNbxComnProgressAction {
+public:
+    TestAction(Counted& counted, std::function<int()> run, bool progress = true)
+        : CNbxComnProgressAction(nullptr, nullptr, {}, {}, "\"test\""),
+          counted_(counted),
+          run_(std::move(run)),
+          progress_(progress) {}
+    ~TestAction() override { ++counted_.deleted; }
+    int RunMainAction() override {
+        ++counted_.runs;
+        return run_ ? run_() : ActionResult::Success;
+    }
+    CNbxComnProgressAction* AsProgressAction() override { return progress_ ? this : nullptr; }
+
+private:
+    Counted& counted_;
+    std::function<int()> run_;
+    bool progress_;
+};
+
+class ComnTest : public nbx::test::TempHome {
+protected:
+    void SetUp() override {
+        TempHome::SetUp();
+        OpenSessionLog(Root() + "/session.log");
+        manager_ = std::make_unique<CNbxComnManager>();
+        manager_->SetFileSystemService(&fileSystem_);
+        manager_->SetProgressDlg(&dialog_);
+        manager_->SetComnActionCallback(&callbacks_);
+        manager_->SetAsyncOperationCallback(&callbacks_);
+        ASSERT_TRUE(manager_->Start());
+    }
+    void TearDown() override {
+        manager_.reset();
+        CloseSessionLog();
+        TempHome::TearDown();
+    }
+    void StartServer() {
+        server_ = std::make_unique<nbx::test::WebDavServer>(
+            nbx::test::WebDavServer::Kind::kApache, std::vector<std::string>{"one", "two"},
+            std::vector<nbx::test::WebDavServer::User>{{"demo", "s3cret"}});
+        ASSERT_TRUE(server_->Started());
+        for (const char* name : {"one", "two"}) {
+            nodes_.push_back(std::make_unique<CNbxNode>(NodeSettings{
+                .node_type = NodeType::SharedFolder,
+                .nbx_proxy = server_->BaseUrl(),
+                .node_name = name,
+                .login = "demo",
+                .password = "s3cret",
+                .title_name = name,
+            }));
+        }
+    }
+    std::string OnServer(const std::string& node, const std::string& path) const {
+        return server_->DataDir() + "/" + node + path;
+    }
+    bool BatchDone(int batches = 1) {
+        return Eventually([&] { return callbacks_.finished >= batches; });
+    }
+
+    CNbxFileSystemService fileSystem_;
+    RecordingDialog dialog_;
+    Callbacks callbacks_;
+    std::unique_ptr<CNbxComnManager> manager_;
+    std::unique_ptr<nbx::test::WebDavServer> server_;
+    std::vector<std::unique_ptr<CNbxNode>> nodes_;
+};
+
+TEST_F(ComnTest, DownloadAndRefreshCountOneOfOne) {
+    StartServer();
+    WriteFile(OnServer("one", "/report.txt"), "figures");
+    std::atomic<int> refreshed{0};
+    const std::string local = Root() + "/report.txt";
+    manager_->RegisterAction(
+        new CNbxComnActionDownload(nodes_[0].get(), "/report.txt", local, "\"report.txt\""));
+    manager_->RegisterAction(new CNbxComnActionRefresh([&] { ++refreshed; }));
+    ASSERT_TRUE(BatchDone());
+    EXPECT_EQ(ReadFile(local), "figures");
+    EXPECT_EQ(refreshed, 1);
+    EXPECT_EQ(callbacks_.success, 2);
+    EXPECT_EQ(callbacks_.started, 1);
+    const auto calls = dialog_.Calls();
+    EXPECT_EQ(calls.front(), "show");
+    EXPECT_EQ(calls.back(), "hide");
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "count 1/1"), calls.end());
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "name \"report.txt\""), calls.end());
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "pos 1"), 1)
+        << "the refresh does not move the overall bar";
+}
+
+TEST_F(ComnTest, ErrorDropsTheRestOfTheBatch) {
+    Counted first, second, third;
+    manager_->RegisterAction(new TestAction(first, [] { return ActionResult::Error; }));
+    manager_->RegisterAction(new TestAction(second, nullptr));
+    manager_->RegisterAction(new TestAction(third, nullptr));
+    ASSERT_TRUE(BatchDone());
+    EXPECT_EQ(callbacks_.error, 1);
+    EXPECT_EQ(callbacks_.success, 0);
+    EXPECT_EQ(first.runs, 1);
+    EXPECT_EQ(second.runs + third.runs, 0);
+    EXPECT_EQ(first.deleted + second.deleted + third.deleted, 3);
+    EXPECT_FALSE(manager_->IsBusy());
+}
+
+TEST_F(ComnTest, UnknownOpenModeIsAnError) {
+    Counted counted;
+    auto* action = new TestAction(counted, nullptr);
+    action->openMode = 7;
+    manager_->RegisterAction(action);
+    ASSERT_TRUE(BatchDone());
+    EXPECT_EQ(callbacks_.error, 1);
+}
+
+TEST_F(ComnTest, UserAbortDuringALargeDownloadDropsTheRest) {
+    StartServer();
+    std::ofstream{OnServer("one", "/big.bin")}.close();
+    fs::resize_file(OnServer("one", "/big.bin"), 1ull << 30);
+    std::atomic<bool> asked{false};
+    dialog_.onFilePos = [&](std::uint64_t bytes) {
+        if (bytes > 1000000 && !asked.exchange(true)) {
+            std::thread([this] { manager_->RequestAbort(); }).detach();
+        }
+    };
+    Counted after;
+    manager_->RegisterAction(new CNbxComnActionDownload(nodes_[0].get(), "/big.bin",
+                                                        Root() + "/big.bin", "\"big.bin\""));
+    manager_->RegisterAction(new TestAction(after, nullptr));
+    ASSERT_TRUE(BatchDone());
+    EXPECT_EQ(callbacks_.aborted, 1);
+    EXPECT_EQ(after.runs, 0);
+    EXPECT_EQ(after.deleted, 1);
+    EXPECT_FALSE(dialog_.shown) << "the dialog is hidden when the batch ends";
+}
+
+TEST_F(ComnTest, FixedTotalCountsAcrossBatches) {
+    manager_->SetFixedProgressTotal(true, 3);
+    Counted counted;
+    for (int batch = 1; batch <= 3; ++batch) {
+        manager_->RegisterAction(new TestAction(counted, nullptr));
+        ASSERT_TRUE(BatchDone(batch));
+    }
+    manager_->SetFixedProgressTotal(false, 0);
+    const auto calls = dialog_.Calls();
+    for (const char* count : {"count 1/3", "count 2/3", "count 3/3"}) {
+        EXPECT_NE(std::find(calls.begin(), calls.end(), count), calls.end()) << count;
+    }
+}
+
+TEST_F(ComnTest, SettingsAreFrozenWhileABatchRunsAndLateActionsJoinIt) {
+    nbx::Event release(nbx::Event::Reset::Manual);
+    Counted blocker, late;
+    manager_->RegisterAction(new TestAction(blocker, [&] {
+        release.Wait();
+        return ActionResult::Success;
+    }));
+    ASSERT_TRUE(Eventually([&] { return blocker.runs == 1; }));
+    manager_->SetProgressHidden(true);  // too late for this batch
+    manager_->RegisterAction(new TestAction(late, nullptr));
+    release.Set();
+    ASSERT_TRUE(BatchDone());
+    EXPECT_EQ(late.runs, 1) << "registered while the batch ran, run in it";
+    EXPECT_EQ(callbacks_.started, 1);
+    EXPECT_EQ(dialog_.Calls().back(), "hide") << "the batch kept its visible progress";
+
+    manager_->SetProgressHidden(true);
+    const std::size_t before = dialog_.Calls().size();
+    manager_->RegisterAction(new TestAction(late, nullptr));
+    ASSERT_TRUE(BatchDone(2));
+    EXPECT_EQ(dialog_.Calls().size(), before) << "a hidden batch never touches the dialog";
+}
+
+TEST_F(ComnTest, ShutDownWhileIdleAndWhileATransferRuns) {
+    EXPECT_TRUE(manager_->Stop());
+    EXPECT_NE(ReadFile(Root() + "/session.log")
+                  .find("INFO: CNbxComnManager::NbxComnManagerEngine(): Nbx Communication "
+                        "Manager will terminate!\r\n"),
+              std::string::npos);
+
+    StartServer();
+    std::ofstream{OnServer("one", "/big.bin")}.close();
+    fs::resize_file(OnServer("one", "/big.bin"), 1ull << 30);
+    CNbxComnManager busy;
+    RecordingDialog dialog;
+    busy.SetProgressDlg(&dialog);
+    ASSERT_TRUE(busy.Start());
+    busy.RegisterAction(new CNbxComnActionDownload(nodes_[0].get(), "/big.bin",
+                                                   Root() + "/big.bin", "\"big.bin\""));
+    ASSERT_TRUE(Eventually([&] { return dialog.filePos > 0; }));
+    EXPECT_TRUE(busy.Stop()) << "the running download is aborted and the engine ends";
+}
+
+TEST_F(ComnTest, AnEngineLeftRunningTouchesNothingFreed) {
+    auto release = std::make_shared<nbx::Event>(nbx::Event::Reset::Manual);
+    auto counted = std::make_shared<Counted>();
+    {
+        CNbxComnManager stuck;
+        RecordingDialog dialog;
+        Callbacks callbacks;
+        stuck.SetProgressDlg(&dialog);
+        stuck.SetComnActionCallback(&callbacks);
+        ASSERT_TRUE(stuck.Start());
+        stuck.RegisterAction(new TestAction(*counted, [release] {
+            release->Wait();  // ignores the abort
+            return ActionResult::Success;
+        }));
+        ASSERT_TRUE(Eventually([&] { return counted->runs == 1; }));
+        EXPECT_FALSE(stuck.Stop(100ms));
+    }  // manager, dialog and callbacks are gone; the engine still runs the action
+    release->Set();
+    ASSERT_TRUE(Eventually([&] { return counted->deleted == 1; }));
+}
+
+TEST_F(ComnTest, NodeToNodeCopyAndMove) {
+    StartServer();
+    const struct {
+        const char* name;
+        std::size_t size;
+    } files[] = {{"empty.bin", 0}, {"exact.bin", 20000}, {"one more.bin", 20001}};
+    for (const auto& f : files) {
+        WriteFile(OnServer("one", std::string("/") + f.name), std::string(f.size, 'c'));
+        manager_->RegisterAction(new CNbxComnActionCopyNodeToNode(
+            nodes_[1].get(), std::string("/") + f.name, nodes_[0].get(),
+            std::string("/") + f.name, f.name));
+    }
+    manager_->RegisterAction(new CNbxComnActionMoveNodeToNode(
+        nodes_[1].get(), "/moved.bin", nodes_[0].get(), "/exact.bin", "exact.bin"));
+    ASSERT_TRUE(BatchDone());
+    EXPECT_EQ(callbacks_.success, 4);
+    for (const auto& f : files) {
+        EXPECT_EQ(ReadFile(OnServer("two", std::string("/") + f.name)),
+                  std::string(f.size, 'c'))
+            << f.name;
+    }
+    EXPECT_EQ(ReadFile(OnServer("two", "/moved.bin")), std::string(20000, 'c'));
+    EXPECT_FALSE(fs::exists(OnServer("one", "/exact.bin"))) << "a move deletes its source";
+}
+
+TEST_F(ComnTest, RefusedUploadKeepsTheSource) {
+    StartServer();
+    WriteFile(OnServer("one", "/keep.txt"), "precious");
+    fs::create_directories(OnServer("two", "/no-upload"));
+    manager_->RegisterAction(new CNbxComnActionMoveNodeToNode(
+        nodes_[1].get(), "/no-upload/keep.txt", nodes_[0].get(), "/keep.txt", "keep.txt"));
+    ASSERT_TRUE(BatchDone());
+    EXPECT_EQ(callbacks_.error, 1);
+    EXPECT_EQ(ReadFile(OnServer("one", "/keep.txt")), "precious");
+
+    const std::string local = Root() + "/local.txt";
+    WriteFile(local, "mine");
+    manager_->RegisterAction(
+        new CNbxComnActionUpldLocalDel(nodes_[1].get(), "/no-upload/local.txt", local, "local"));
+    ASSERT_TRUE(BatchDone(2));
+    EXPECT_EQ(ReadFile(local), "mine") << "a failed upload keeps the local file";
+
+    manager_->RegisterAction(
+        new CNbxComnActionUpldLocalDel(nodes_[1].get(), "/local.txt", local, "local"));
+    ASSERT_TRUE(BatchDone(3));
+    EXPECT_EQ(ReadFile(OnServer("two", "/local.txt")), "mine");
+    EXPECT_FALSE(fs::exists(local)) << "uploaded, then deleted";
+}
+
+TEST_F(ComnTest, SessionDownloadServesAReaderAndSurvivesOneThatGivesUp) {
+    StartServer();
+    std::string data(45000, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<char>(i * 7);
+    }
+    WriteFile(OnServer("one", "/stream.bin"), data);
+
+    auto channel = std::make_shared<SessionDownloadChannel>();
+    manager_->RegisterAction(new CNbxComnActionSessionDownload(nodes_[0].get(), "/stream.bin",
+                                                               "stream", channel));
+    std::string got;
+    std::thread reader([&] {
+        std::uint64_t size = 0;
+        if (channel->WaitOpened(30s, &size) != SessionDownloadChannel::kMore) {
+            return;
+        }
+        char block[16384];
+        for (;;) {
+            std::size_t n = 0;
+            const int status = channel->Read(block, sizeof block, &n, 30s);
+            got.append(block, n);
+            if (status != SessionDownloadChannel::kMore) {
+                break;
+            }
+        }
+    });
+    reader.join();
+    ASSERT_TRUE(BatchDone());
+    EXPECT_EQ(got, data);
+    EXPECT_EQ(callbacks_.success, 1);
+
+    // A reader that takes one block and leaves: the action ends its session by itself.
+    auto abandoned = std::make_shared<SessionDownloadChannel>();
+    manager_->RegisterAction(new CNbxComnActionSessionDownload(nodes_[0].get(), "/stream.bin",
+                                                               "stream", abandoned));
+    std::thread quitter([abandoned] {
+        std::uint64_t size = 0;
+        if (abandoned->WaitOpened(30s, &size) == SessionDownloadChannel::kMore) {
+            char block[1000];
+            std::size_t n = 0;
+            abandoned->Read(block, sizeof block, &n, 30s);
+        }
+        abandoned->Abandon();
+    });
+    quitter.join();
+    abandoned.reset();  // only the action holds the channel now
+    ASSERT_TRUE(BatchDone(2));
+    EXPECT_EQ(callbacks_.aborted, 1);
+}
+
+TEST(ComnActionTest, OpenModesAndResultMappings) {
+    Counted counted;
+    TestAction plain(counted, nullptr);
+    plain.SetOpenMode(3);
+    EXPECT_EQ(plain.openMode, OpenMode::None) << "only downloads have follow-ups";
+    EXPECT_EQ(MapTransferResult(200), ActionResult::Success);
+    EXPECT_EQ(MapTransferResult(0), ActionResult::Aborted);
+    EXPECT_EQ(MapTransferResult(-2), ActionResult::Error);
+    EXPECT_EQ(MapFileSystemResult(200), ActionResult::Success);
+    EXPECT_EQ(MapFileSystemResult(0), ActionResult::Error) << "an aborted listing is an error";
+    EXPECT_EQ(MapFileSystemResult(404), ActionResult::Error);
+}
+
+}  // namespace

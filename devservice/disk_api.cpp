@@ -301,7 +301,7 @@ void RegisterDiskApi(RecordingSslServer& server, DiskApiContext settings) {
     const auto disk = [shared](const Call& call) { return Disk(shared->data / *call.login); };
 
     server.Get("/nxapi/getList/?", [shared, disk](const httplib::Request& request,
-                                                 httplib::Response& response) {
+                                                  httplib::Response& response) {
         Call call;
         std::optional<std::string> path;
         if (!call.Parse(*shared, request, response) || !(path = call.Need("path", response))) {
@@ -323,7 +323,7 @@ void RegisterDiskApi(RecordingSslServer& server, DiskApiContext settings) {
     });
 
     server.Get("/nxapi/mkdir/?", [shared, disk](const httplib::Request& request,
-                                               httplib::Response& response) {
+                                                httplib::Response& response) {
         Call call;
         std::optional<std::string> path;
         if (call.Parse(*shared, request, response) && (path = call.Need("path", response))) {
@@ -332,7 +332,7 @@ void RegisterDiskApi(RecordingSslServer& server, DiskApiContext settings) {
     });
 
     server.Get("/nxapi/delete/?", [shared, disk](const httplib::Request& request,
-                                                httplib::Response& response) {
+                                                 httplib::Response& response) {
         Call call;
         std::optional<std::string> path;
         if (call.Parse(*shared, request, response) && (path = call.Need("path", response))) {
@@ -341,23 +341,24 @@ void RegisterDiskApi(RecordingSslServer& server, DiskApiContext settings) {
     });
 
     for (const bool move : {false, true}) {
-        server.Get(move ? "/nxapi/move/?" : "/nxapi/copy/?",
-                   [shared, disk, move](const httplib::Request& request, httplib::Response& response) {
-                       Call call;
-                       std::optional<std::string> source;
-                       std::optional<std::string> destination;
-                       if (!call.Parse(*shared, request, response) ||
-                           !(source = call.Need("srcpath", response)) ||
-                           !(destination = call.Need("destpath", response))) {
-                           return;
-                       }
-                       Answer(response, move ? disk(call).Move(*source, *destination)
-                                             : disk(call).Copy(*source, *destination));
-                   });
+        server.Get(
+            move ? "/nxapi/move/?" : "/nxapi/copy/?",
+            [shared, disk, move](const httplib::Request& request, httplib::Response& response) {
+                Call call;
+                std::optional<std::string> source;
+                std::optional<std::string> destination;
+                if (!call.Parse(*shared, request, response) ||
+                    !(source = call.Need("srcpath", response)) ||
+                    !(destination = call.Need("destpath", response))) {
+                    return;
+                }
+                Answer(response, move ? disk(call).Move(*source, *destination)
+                                      : disk(call).Copy(*source, *destination));
+            });
     }
 
     server.Get("/nxapi/get/?", [shared, disk](const httplib::Request& request,
-                                             httplib::Response& response) {
+                                              httplib::Response& response) {
         Call call;
         std::optional<std::string> path;
         if (!call.Parse(*shared, request, response) || !(path = call.Need("path", response))) {

@@ -17,7 +17,7 @@
 namespace nbx::dev {
 
 struct DiskApiContext {
-    const Accounts& accounts;  // outlives the server
+    const Accounts& accounts;    // outlives the server
     std::filesystem::path data;  // holds one folder per login
     TestHooks* hooks;            // null without --test-hooks
 };

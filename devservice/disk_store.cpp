@@ -11,7 +11,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Outcome Fail(int status, std::string message) { return {status, std::move(message)}; }
+Outcome Fail(int status, std::string message) {
+    return {status, std::move(message)};
+}
 
 bool IsFolder(const fs::path& place) {
     std::error_code ec;
@@ -240,11 +242,11 @@ Outcome Disk::UploadTarget(std::string_view folder, std::string_view name, fs::p
 
 std::string ContentTypeOf(std::string_view name) {
     static const std::pair<std::string_view, std::string_view> kTypes[] = {
-        {".txt", "text/plain"},       {".html", "text/html"},        {".htm", "text/html"},
-        {".css", "text/css"},         {".csv", "text/csv"},          {".xml", "application/xml"},
-        {".json", "application/json"}, {".pdf", "application/pdf"},  {".zip", "application/zip"},
-        {".jpg", "image/jpeg"},       {".jpeg", "image/jpeg"},       {".png", "image/png"},
-        {".gif", "image/gif"},        {".bmp", "image/bmp"},         {".mp3", "audio/mpeg"},
+        {".txt", "text/plain"},        {".html", "text/html"},      {".htm", "text/html"},
+        {".css", "text/css"},          {".csv", "text/csv"},        {".xml", "application/xml"},
+        {".json", "application/json"}, {".pdf", "application/pdf"}, {".zip", "application/zip"},
+        {".jpg", "image/jpeg"},        {".jpeg", "image/jpeg"},     {".png", "image/png"},
+        {".gif", "image/gif"},         {".bmp", "image/bmp"},       {".mp3", "audio/mpeg"},
         {".mp4", "video/mp4"},
     };
     std::string lower(name);

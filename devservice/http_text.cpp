@@ -188,9 +188,8 @@ std::optional<std::string> HeaderParameter(std::string_view header, std::string_
             end = header.find(';', end);
         } else {
             end = header.find(';', eq + 1);
-            std::string_view raw = header.substr(eq + 1, end == std::string_view::npos
-                                                             ? std::string_view::npos
-                                                             : end - eq - 1);
+            std::string_view raw = header.substr(
+                eq + 1, end == std::string_view::npos ? std::string_view::npos : end - eq - 1);
             while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\t')) {
                 raw.remove_suffix(1);
             }

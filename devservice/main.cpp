@@ -119,8 +119,9 @@ void Configure(httplib::Server& server) {
     server.new_task_queue = [] { return new httplib::ThreadPool(16); };
     server.set_keep_alive_max_count(1000);
     server.set_keep_alive_timeout(5);
-    server.set_read_timeout(30);
-    server.set_write_timeout(30);
+    // As long as the client waits for a stalled transfer.
+    server.set_read_timeout(60);
+    server.set_write_timeout(60);
     server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
         std::fprintf(stderr, "%s %s -> %d\n", request.method.c_str(), request.target.c_str(),
                      response.status);
@@ -179,9 +180,8 @@ int main(int argc, char** argv) {
     }
 
     const int diskPort = options.httpsPort == 0 ? disk.bind_to_any_port("127.0.0.1")
-                         : disk.bind_to_port("127.0.0.1", options.httpsPort)
-                             ? options.httpsPort
-                             : -1;
+                         : disk.bind_to_port("127.0.0.1", options.httpsPort) ? options.httpsPort
+                                                                             : -1;
     if (diskPort <= 0) {
         std::cerr << "nimbex-devservice: cannot listen on 127.0.0.1:" << options.httpsPort << ": "
                   << std::strerror(errno) << "\n";
@@ -190,9 +190,8 @@ int main(int argc, char** argv) {
     int hooksPort = 0;
     if (hooks) {
         hooksPort = options.hooksPort == 0 ? hookServer.bind_to_any_port("127.0.0.1")
-                    : hookServer.bind_to_port("127.0.0.1", options.hooksPort)
-                        ? options.hooksPort
-                        : -1;
+                    : hookServer.bind_to_port("127.0.0.1", options.hooksPort) ? options.hooksPort
+                                                                              : -1;
         if (hooksPort <= 0) {
             std::cerr << "nimbex-devservice: cannot listen on 127.0.0.1:" << options.hooksPort
                       << ": " << std::strerror(errno) << "\n";

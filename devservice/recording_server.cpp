@@ -11,10 +11,13 @@
 #include <charconv>
 #include <chrono>
 #include <climits>
+#include <cstring>
 
 namespace nbx::dev {
 
 namespace {
+
+constexpr size_t kMaxRequestLine = 16 * 1024;
 
 bool WaitFor(int fd, short events, int milliseconds) {
     pollfd p{fd, events, 0};
@@ -57,11 +60,24 @@ public:
         : ssl_(ssl), fd_(fd), readTimeoutMs_(readTimeoutMs), writeTimeoutMs_(writeTimeoutMs) {}
 
     bool is_readable() const override {
-        return SSL_pending(ssl_) > 0 || WaitFor(fd_, POLLIN, readTimeoutMs_);
+        return fed_ < feed_.size() || SSL_pending(ssl_) > 0 || WaitFor(fd_, POLLIN, readTimeoutMs_);
     }
     bool is_writable() const override { return !broken_ && WaitFor(fd_, POLLOUT, writeTimeoutMs_); }
 
     ssize_t read(char* ptr, size_t size) override {
+        if (!inBody_ && !lineRead_) {
+            ReadRequestLine();
+        }
+        if (fed_ < feed_.size()) {
+            const size_t n = std::min(size, feed_.size() - fed_);
+            std::memcpy(ptr, feed_.data() + fed_, n);
+            fed_ += n;
+            return ssize_t(n);
+        }
+        return ReadRecorded(ptr, size);
+    }
+
+    ssize_t ReadRecorded(char* ptr, size_t size) {
         if (broken_ || !is_readable()) {
             broken_ = true;
             return -1;
@@ -134,6 +150,29 @@ public:
         return false;
     }
 
+    // httplib turns away a target with a second "?", which the client leaves unescaped in
+    // query values; it gets the line with those as %3F, the record the line as it came.
+    void ReadRequestLine() {
+        lineRead_ = true;
+        std::string line;
+        char c;
+        while (line.size() < kMaxRequestLine && !line.ends_with("\r\n") &&
+               ReadRecorded(&c, 1) == 1) {
+            line += c;
+        }
+        const size_t target = line.find(' ');
+        const size_t query = line.find('?', target);
+        size_t end = line.find(' ', target + 1);
+        if (target != std::string::npos && query != std::string::npos && query < end) {
+            for (size_t at = line.find('?', query + 1); at != std::string::npos && at < end;
+                 at = line.find('?', at + 3), end += 2) {
+                line.replace(at, 1, "%3F");
+            }
+        }
+        feed_ = std::move(line);
+        fed_ = 0;
+    }
+
     // httplib has read the request line and headers.
     void HeadDone(const httplib::Request& request) {
         inBody_ = true;
@@ -150,7 +189,8 @@ public:
         const std::string length = request.get_header_value("Content-Length");
         std::uint64_t value = 0;
         if (!length.empty() &&
-            std::from_chars(length.data(), length.data() + length.size(), value).ec == std::errc{}) {
+            std::from_chars(length.data(), length.data() + length.size(), value).ec ==
+                std::errc{}) {
             record_.announced = value;
         } else if (!request.has_header("Transfer-Encoding")) {
             record_.announced = 0;
@@ -180,12 +220,17 @@ public:
         return !record_.announced || record_.bodyLength < *record_.announced;
     }
     bool Started() const { return inBody_ || !pending_.empty(); }
+    // httplib answers a head it cannot parse without reading the rest of it.
+    bool HeadRead() const { return inBody_; }
 
     void Reset() {
         record_ = RequestRecord{};
         pending_.clear();
         inBody_ = false;
         committed_ = false;
+        lineRead_ = false;
+        feed_.clear();
+        fed_ = 0;
     }
 
 private:
@@ -196,7 +241,8 @@ private:
         }
         record_.bodyLength += size;
         if (record_.bodyFirst.size() < kRecordedBodyEdge) {
-            record_.bodyFirst.append(data, std::min(size, kRecordedBodyEdge - record_.bodyFirst.size()));
+            record_.bodyFirst.append(data,
+                                     std::min(size, kRecordedBodyEdge - record_.bodyFirst.size()));
         }
         // Trimmed in batches, so that keeping the end costs little per block.
         record_.bodyLast.append(data, size);
@@ -209,18 +255,23 @@ private:
     int fd_;
     int readTimeoutMs_;
     int writeTimeoutMs_;
-    mutable bool broken_ = false;
+    bool broken_ = false;
     RequestRecord record_;
     std::string pending_;  // the head as it arrives
     bool inBody_ = false;
     bool committed_ = false;
+    bool lineRead_ = false;
+    std::string feed_;  // the request line as httplib reads it
+    size_t fed_ = 0;
 };
 
 thread_local Connection* tCurrent = nullptr;
 
 }  // namespace
 
-RequestBody* RequestBody::Current() { return tCurrent; }
+RequestBody* RequestBody::Current() {
+    return tCurrent;
+}
 
 bool RequestBody::Drain() {
     char block[16384];
@@ -256,7 +307,8 @@ bool RecordingSslServer::process_and_close_socket(socket_t sock) {
                               Milliseconds(write_timeout_sec_, write_timeout_usec_));
         const int keepAliveMs = Milliseconds(keep_alive_timeout_sec_, 0);
         for (size_t count = keep_alive_max_count_; count > 0; --count) {
-            if (svr_sock_ == INVALID_SOCKET || !connection.NextRequestArrives(keepAliveMs, svr_sock_)) {
+            if (svr_sock_ == INVALID_SOCKET ||
+                !connection.NextRequestArrives(keepAliveMs, svr_sock_)) {
                 break;
             }
             bool closed = false;
@@ -269,8 +321,9 @@ bool RecordingSslServer::process_and_close_socket(socket_t sock) {
                 connection.Commit(0, sink_);
             }
             tCurrent = nullptr;
-            // A body nobody read would be taken for the next request.
-            const bool unread = connection.Started() && connection.BodyLeftUnread();
+            // A body or head nobody read would be taken for the next request.
+            const bool unread =
+                connection.Started() && (!connection.HeadRead() || connection.BodyLeftUnread());
             connection.Reset();
             if (!ok || closed || unread || connection.Broken()) {
                 break;

@@ -26,11 +26,11 @@ struct RequestRecord {
     std::string head;  // request line and headers through the blank line, byte for byte
     std::string method;
     std::string target;
-    std::uint64_t bodyLength = 0;               // body bytes received
-    std::optional<std::uint64_t> announced;     // Content-Length, when there was one
-    std::string bodyFirst;                      // the first kRecordedBodyEdge bytes
-    std::string bodyLast;                       // the last kRecordedBodyEdge bytes
-    int status = 0;                             // what the server answered
+    std::uint64_t bodyLength = 0;            // body bytes received
+    std::optional<std::uint64_t> announced;  // Content-Length, when there was one
+    std::string bodyFirst;                   // the first kRecordedBodyEdge bytes
+    std::string bodyLast;                    // the last kRecordedBodyEdge bytes
+    int status = 0;                          // what the server answered
     // For an upload: where in the body the file's bytes began and ended.
     std::optional<std::uint64_t> fileBegin;
     std::optional<std::uint64_t> fileEnd;

@@ -74,8 +74,8 @@ std::string FormatRecord(const RequestRecord& record) {
         field("upload_head", std::string_view(record.bodyFirst).substr(0, *record.fileBegin));
         if (record.fileEnd && record.bodyLength - *record.fileEnd <= record.bodyLast.size()) {
             const std::uint64_t tail = record.bodyLength - *record.fileEnd;
-            field("upload_tail", std::string_view(record.bodyLast).substr(
-                                     record.bodyLast.size() - size_t(tail)));
+            field("upload_tail",
+                  std::string_view(record.bodyLast).substr(record.bodyLast.size() - size_t(tail)));
             field("upload_file_length", std::to_string(*record.fileEnd - *record.fileBegin));
         }
     }
@@ -88,12 +88,30 @@ std::optional<int> StatusArgument(const httplib::Request& request) {
     const auto args = ParseQuery(request.target);
     const auto text = args ? QueryValue(*args, "status") : std::nullopt;
     int status = 0;
-    if (!text || std::from_chars(text->data(), text->data() + text->size(), status).ec !=
-                     std::errc{} ||
+    if (!text ||
+        std::from_chars(text->data(), text->data() + text->size(), status).ec != std::errc{} ||
         status < 100 || status > 599) {
         return std::nullopt;
     }
     return status;
+}
+
+// The hooks are also called with empty bodies and no Content-Length, which httplib would
+// refuse for a POST before any handler ran.
+using Hook =
+    std::function<void(const httplib::Request&, const std::string& body, httplib::Response&)>;
+void Post(httplib::Server& server, const std::string& path, Hook hook) {
+    server.Post(path, [hook](const httplib::Request& request, httplib::Response& response,
+                             const httplib::ContentReader& reader) {
+        std::string body;
+        if (request.has_header("Content-Length") || request.has_header("Transfer-Encoding")) {
+            reader([&body](const char* data, size_t size) {
+                body.append(data, size);
+                return true;
+            });
+        }
+        hook(request, body, response);
+    });
 }
 
 void BadStatus(httplib::Response& response) {
@@ -113,31 +131,33 @@ void RegisterTestHooks(httplib::Server& server, TestHooks& hooks) {
         }
         response.set_content(FormatRecord(*record), "application/octet-stream");
     });
-    server.Post("/next-listing", [&hooks](const httplib::Request& request,
-                                          httplib::Response& response) {
-        const auto status = StatusArgument(request);
-        if (!status) {
-            return BadStatus(response);
-        }
-        const auto args = ParseQuery(request.target);
-        hooks.QueueListing(
-            {*status, request.body,
-             QueryValue(*args, "content_type").value_or("application/json")});
-        response.status = 204;
-    });
-    server.Post("/next-get-status",
-                [&hooks](const httplib::Request& request, httplib::Response& response) {
-                    const auto status = StatusArgument(request);
-                    if (!status) {
-                        return BadStatus(response);
-                    }
-                    hooks.QueueGetStatus(*status);
-                    response.status = 204;
-                });
-    server.Post("/reset", [&hooks](const httplib::Request&, httplib::Response& response) {
-        hooks.Reset();
-        response.status = 204;
-    });
+    Post(server, "/next-listing",
+         [&hooks](const httplib::Request& request, const std::string& body,
+                  httplib::Response& response) {
+             const auto status = StatusArgument(request);
+             if (!status) {
+                 return BadStatus(response);
+             }
+             const auto args = ParseQuery(request.target);
+             hooks.QueueListing(
+                 {*status, body, QueryValue(*args, "content_type").value_or("application/json")});
+             response.status = 204;
+         });
+    Post(
+        server, "/next-get-status",
+        [&hooks](const httplib::Request& request, const std::string&, httplib::Response& response) {
+            const auto status = StatusArgument(request);
+            if (!status) {
+                return BadStatus(response);
+            }
+            hooks.QueueGetStatus(*status);
+            response.status = 204;
+        });
+    Post(server, "/reset",
+         [&hooks](const httplib::Request&, const std::string&, httplib::Response& response) {
+             hooks.Reset();
+             response.status = 204;
+         });
 }
 
 }  // namespace nbx::dev

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -213,7 +214,8 @@ TEST_F(DevServiceTest, ListsAFolderAsJsonWithFoldersMarked) {
               R"("datetime":"2023-11-14 22:13:20"}}]}})");
 
     // Each account has a disk of its own.
-    EXPECT_EQ(Call(Query("getList", "/"), kBob).body, R"({"resultCode":0,"response":{"items":[]}})");
+    EXPECT_EQ(Call(Query("getList", "/"), kBob).body,
+              R"({"resultCode":0,"response":{"items":[]}})");
     EXPECT_EQ(Call(Query("getList", "/docs/"), kBob).Status(), 404);
 }
 
@@ -234,8 +236,8 @@ TEST_F(DevServiceTest, RefusesRequestsWithoutValidCredentials) {
         EXPECT_EQ(listed.Status(), 401);
         EXPECT_EQ(listed.result.response.HeaderValue("WWW-Authenticate"), "Basic realm=\"Nimbex\"");
         if (row.account) {
-            const Answer uploaded =
-                Upload(UploadHead("/up/", "a.txt") + "data" + kUploadTail, {kMultipart}, *row.account);
+            const Answer uploaded = Upload(UploadHead("/up/", "a.txt") + "data" + kUploadTail,
+                                           {kMultipart}, *row.account);
             EXPECT_EQ(uploaded.Status(), 401);
         }
     }
@@ -263,30 +265,78 @@ TEST_F(DevServiceTest, OperationsChangeTheDiskOrSayWhyNot) {
         {"delete a file", {"a.txt"}, "/nxapi/delete/?path={}a.txt", 200, {}, {"a.txt"}},
         {"delete a whole folder", {"d/e/f.txt"}, "/nxapi/delete/?path={}d%2F", 200, {}, {"d"}},
         {"delete what is not there", {}, "/nxapi/delete/?path={}a.txt", 404, {}, {}},
-        {"copy a file", {"a.txt", "d/"}, "/nxapi/copy/?srcpath={}a.txt&destpath={}d%2F", 200,
-         {"a.txt", "d/a.txt"}, {}},
-        {"copy a folder tree", {"s/t/u.txt", "d/"}, "/nxapi/copy/?srcpath={}s%2F&destpath={}d%2F",
-         200, {"s/t/u.txt", "d/s/t/u.txt"}, {}},
-        {"copy over what is there", {"s/u.txt", "d/s"}, "/nxapi/copy/?srcpath={}s%2F&destpath={}d%2F",
-         200, {"d/s/u.txt"}, {}},
-        {"copy what is not there", {"d/"}, "/nxapi/copy/?srcpath={}a.txt&destpath={}d%2F", 404, {},
+        {"copy a file",
+         {"a.txt", "d/"},
+         "/nxapi/copy/?srcpath={}a.txt&destpath={}d%2F",
+         200,
+         {"a.txt", "d/a.txt"},
+         {}},
+        {"copy a folder tree",
+         {"s/t/u.txt", "d/"},
+         "/nxapi/copy/?srcpath={}s%2F&destpath={}d%2F",
+         200,
+         {"s/t/u.txt", "d/s/t/u.txt"},
+         {}},
+        {"copy over what is there",
+         {"s/u.txt", "d/s"},
+         "/nxapi/copy/?srcpath={}s%2F&destpath={}d%2F",
+         200,
+         {"d/s/u.txt"},
+         {}},
+        {"copy what is not there",
+         {"d/"},
+         "/nxapi/copy/?srcpath={}a.txt&destpath={}d%2F",
+         404,
+         {},
          {"d/a.txt"}},
-        {"copy into a missing folder", {"a.txt"}, "/nxapi/copy/?srcpath={}a.txt&destpath={}d%2F", 409,
-         {"a.txt"}, {"d"}},
-        {"copy a folder into itself", {"s/"}, "/nxapi/copy/?srcpath={}s%2F&destpath={}s%2F", 409,
-         {"s/"}, {"s/s"}},
-        {"move into a folder", {"a.txt", "d/"}, "/nxapi/move/?srcpath={}a.txt&destpath={}d%2F", 200,
-         {"d/a.txt"}, {"a.txt"}},
-        {"move to a new name", {"a.txt"}, "/nxapi/move/?srcpath={}a.txt&destpath={}b.txt", 200,
-         {"b.txt"}, {"a.txt"}},
-        {"rename a folder", {"s/t.txt"}, "/nxapi/move/?srcpath={}s%2F&destpath={}u", 200,
-         {"u/t.txt"}, {"s"}},
-        {"move what is not there", {"d/"}, "/nxapi/move/?srcpath={}a.txt&destpath={}d%2F", 404, {},
+        {"copy into a missing folder",
+         {"a.txt"},
+         "/nxapi/copy/?srcpath={}a.txt&destpath={}d%2F",
+         409,
+         {"a.txt"},
+         {"d"}},
+        {"copy a folder into itself",
+         {"s/"},
+         "/nxapi/copy/?srcpath={}s%2F&destpath={}s%2F",
+         409,
+         {"s/"},
+         {"s/s"}},
+        {"move into a folder",
+         {"a.txt", "d/"},
+         "/nxapi/move/?srcpath={}a.txt&destpath={}d%2F",
+         200,
+         {"d/a.txt"},
+         {"a.txt"}},
+        {"move to a new name",
+         {"a.txt"},
+         "/nxapi/move/?srcpath={}a.txt&destpath={}b.txt",
+         200,
+         {"b.txt"},
+         {"a.txt"}},
+        {"rename a folder",
+         {"s/t.txt"},
+         "/nxapi/move/?srcpath={}s%2F&destpath={}u",
+         200,
+         {"u/t.txt"},
+         {"s"}},
+        {"move what is not there",
+         {"d/"},
+         "/nxapi/move/?srcpath={}a.txt&destpath={}d%2F",
+         404,
+         {},
          {"d/a.txt"}},
-        {"move into a missing folder", {"a.txt"}, "/nxapi/move/?srcpath={}a.txt&destpath={}d%2F", 409,
-         {"a.txt"}, {}},
-        {"move a folder below itself", {"s/t/"}, "/nxapi/move/?srcpath={}s%2F&destpath={}s%2Ft%2F",
-         409, {"s/t/"}, {}},
+        {"move into a missing folder",
+         {"a.txt"},
+         "/nxapi/move/?srcpath={}a.txt&destpath={}d%2F",
+         409,
+         {"a.txt"},
+         {}},
+        {"move a folder below itself",
+         {"s/t/"},
+         "/nxapi/move/?srcpath={}s%2F&destpath={}s%2Ft%2F",
+         409,
+         {"s/t/"},
+         {}},
         {"list what is not there", {}, "/nxapi/getList/?path={}d%2F", 404, {}, {}},
         {"list a file", {"a.txt"}, "/nxapi/getList/?path={}a.txt", 409, {}, {}},
         {"get what is not there", {}, "/nxapi/get/?path={}a.txt", 404, {}, {}},
@@ -430,16 +480,24 @@ TEST_F(DevServiceTest, RefusesUploadsItCannotTake) {
         std::vector<http::Header> headers;
         int status;
     } rows[] = {
-        {"a folder that is not there", UploadHead("/nope/", "a.txt") + "data" + kUploadTail,
-         {kMultipart}, 409},
-        {"a name that leaves the folder", UploadHead("/up/", "..") + "data" + kUploadTail,
-         {kMultipart}, 400},
-        {"a name with a slash", UploadHead("/up/", "a/b.txt") + "data" + kUploadTail, {kMultipart},
+        {"a folder that is not there",
+         UploadHead("/nope/", "a.txt") + "data" + kUploadTail,
+         {kMultipart},
+         409},
+        {"a name that leaves the folder",
+         UploadHead("/up/", "..") + "data" + kUploadTail,
+         {kMultipart},
+         400},
+        {"a name with a slash",
+         UploadHead("/up/", "a/b.txt") + "data" + kUploadTail,
+         {kMultipart},
          400},
         {"no path part", filePartOnly, {kMultipart}, 400},
         {"no closing delimiter", UploadHead("/up/", "a.txt") + "data", {kMultipart}, 400},
-        {"not multipart", UploadHead("/up/", "a.txt") + "data" + kUploadTail,
-         {{"Content-Type", "application/octet-stream"}}, 400},
+        {"not multipart",
+         UploadHead("/up/", "a.txt") + "data" + kUploadTail,
+         {{"Content-Type", "application/octet-stream"}},
+         400},
         {"the bytes alone", "data", {kMultipart}, 400},
     };
     for (const auto& row : rows) {
@@ -466,7 +524,7 @@ TEST_F(DevServiceTest, LargeUploadIsStreamedToDisk) {
     // The service held a few blocks of it at a time, never the file.
     const long hwm = VmHwmKiB(service_.Pid());
     EXPECT_GT(hwm, 0);
-    EXPECT_LT(hwm, long(kSize / 1024 / 4)) << "VmHWM " << hwm << " KiB";
+    EXPECT_LT(hwm, long(kSize / 1024 / 3)) << "VmHWM " << hwm << " KiB";
 
     ASSERT_EQ(fs::file_size(Disk("/big/noise.bin")), kSize);
     NoiseSource expected("", kSize, "");
@@ -558,6 +616,10 @@ TEST_F(DevServiceTest, NamesWithBlanksAmpersandsEqualsAndJapaneseRoundTrip) {
                   .Status(),
               200);
     EXPECT_EQ(ReadFile(Disk(folder + "b=&?#.txt")), "contents");
+    // The client leaves "?" unescaped; the record keeps the target as it came.
+    const auto moved = service_.LastRequest();
+    ASSERT_TRUE(moved);
+    EXPECT_TRUE(moved->target.ends_with("destpath=" + EscapeUrlText(folder + "b=&?#.txt")));
     EXPECT_EQ(Call(Query("delete", folder)).Status(), 200);
     EXPECT_FALSE(fs::exists(Disk(folder)));
 }
@@ -595,8 +657,8 @@ TEST_F(DevServiceTest, HooksSetTheNextAnswersAndShowTheLastRequest) {
     const auto recorded = service_.LastRequest();
     ASSERT_TRUE(recorded);
     EXPECT_EQ(recorded->method, "GET");
-    EXPECT_EQ(recorded->target, "/nxapi/getList/?path=%2F");
-    EXPECT_TRUE(recorded->head.starts_with("GET /nxapi/getList/?path=%2F HTTP/1.1\r\n"));
+    EXPECT_EQ(recorded->target, "/nxapi/getList/?path=/");
+    EXPECT_TRUE(recorded->head.starts_with("GET /nxapi/getList/?path=/ HTTP/1.1\r\n"));
     EXPECT_TRUE(recorded->head.ends_with("\r\n\r\n"));
     std::vector<std::string> names;
     for (const auto& [key, value] : recorded->headers) {
@@ -604,7 +666,8 @@ TEST_F(DevServiceTest, HooksSetTheNextAnswersAndShowTheLastRequest) {
             names.push_back(key + ": " + value);
         }
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"Content-Type: text/xml", "X-Second: 2", "X-First: 1"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"Content-Type: text/xml", "X-Second: 2", "X-First: 1"}));
     EXPECT_TRUE(recorded->Header("Authorization").starts_with("Basic "));
     EXPECT_EQ(recorded->status, 200);
     EXPECT_EQ(recorded->bodyLength, 0u);

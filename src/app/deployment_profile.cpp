@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 #include <cstdlib>
+#include <mutex>
+#include <optional>
 
 #include "app/session_log.h"
 #include "platform/format.h"
@@ -74,8 +76,25 @@ DeploymentProfile LoadDeploymentProfile() {
     return profile;
 }
 
-const DeploymentProfile& GetDeploymentProfile() {
-    static const DeploymentProfile profile = LoadDeploymentProfile();
+namespace {
+
+std::mutex g_profileMutex;
+std::optional<DeploymentProfile> g_profile;
+
+}  // namespace
+
+DeploymentProfile GetDeploymentProfile() {
+    std::lock_guard lock(g_profileMutex);
+    if (!g_profile) {
+        g_profile = LoadDeploymentProfile();
+    }
+    return *g_profile;
+}
+
+DeploymentProfile ReloadDeploymentProfile() {
+    DeploymentProfile profile = LoadDeploymentProfile();
+    std::lock_guard lock(g_profileMutex);
+    g_profile = profile;
     return profile;
 }
 

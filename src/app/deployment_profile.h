@@ -22,8 +22,10 @@ struct DeploymentProfile {
 
 DeploymentProfile LoadDeploymentProfile();
 
-// The profile of this process, loaded on first use.
-const DeploymentProfile& GetDeploymentProfile();
+// The profile of this process, loaded on first use; any thread.
+DeploymentProfile GetDeploymentProfile();
+// Reads the profile again (after its file or the variables changed) and returns it.
+DeploymentProfile ReloadDeploymentProfile();
 
 // Puts the profile's TLS settings in force for every later request, and says in the log when
 // verification is off.

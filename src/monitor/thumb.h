@@ -43,9 +43,6 @@ public:
     std::unique_ptr<CNbxBitmap> TakeBitmap() { return std::move(bitmap_); }
     bool IsAborted() const { return aborted_.load(); }
 
-protected:
-    void SetBitmap(std::unique_ptr<CNbxBitmap> bitmap) { bitmap_ = std::move(bitmap); }
-
 private:
     CNbxFileTransferService service_;
     CNbxNode node_;

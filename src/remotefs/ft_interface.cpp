@@ -1,5 +1,6 @@
 #include "remotefs/ft_interface.h"
 
+#include <atomic>
 #include <cstdio>
 #include <vector>
 
@@ -10,7 +11,7 @@ using nbx::StrPrintf;
 
 namespace {
 
-IImageDecoder* g_decoder = nullptr;
+std::atomic<IImageDecoder*> g_decoder{nullptr};
 
 constexpr std::size_t kThumbnailBlock = 20000;
 

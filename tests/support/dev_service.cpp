@@ -103,6 +103,9 @@ DevService::DevService(const std::vector<Account>& accounts, Options options) {
         error_ = "devservice/start exited with " + std::to_string(status) + "; its log ends:\n" +
                  Tail(StateDir() + "/service.log");
         Stop();
+    } else if (options.testHooks) {
+        // The start script's own probe is not the test's.
+        ResetHooks();
     }
 }
 
@@ -217,6 +220,8 @@ void DevService::SetNextGetStatus(int status) const {
     Hook("/next-get-status?status=" + std::to_string(status));
 }
 
-void DevService::ResetHooks() const { Hook("/reset"); }
+void DevService::ResetHooks() const {
+    Hook("/reset");
+}
 
 }  // namespace nbx::test

@@ -29,7 +29,7 @@ public:
     // One request as the cloud-disk API received it.
     struct RecordedRequest {
         std::string method;
-        std::string target;  // as sent, still percent-encoded
+        std::string target;                                        // as sent, still percent-encoded
         std::vector<std::pair<std::string, std::string>> headers;  // in order, names as sent
         std::string head;  // request line and headers through the blank line, byte for byte
         int status = 0;    // what the service answered

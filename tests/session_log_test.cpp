@@ -42,6 +42,17 @@ TEST_F(SessionLogTest, RecordsCarryTheirPrefixAndEndInCrLf) {
               "INFO: already CR LF\r\n");
 }
 
+TEST_F(SessionLogTest, AMinimumLevelDropsTheLowerRecords) {
+    ASSERT_TRUE(OpenSessionLog(LogPath()));
+    SetMinimumLogLevel(LogLevel::Info);
+    WriteLog(LogLevel::Debug, "dropped");
+    WriteLog(LogLevel::Info, "kept");
+    SetMinimumLogLevel(LogLevel::Debug);
+    WriteLog(LogLevel::Debug, "kept again");
+    CloseSessionLog();
+    EXPECT_EQ(ReadFile(LogPath()), "INFO: kept\r\nDEBUG: kept again\r\n");
+}
+
 TEST_F(SessionLogTest, EachStartTruncatesThePreviousRun) {
     ASSERT_TRUE(OpenSessionLog(LogPath()));
     WriteLog(LogLevel::Info, "first run");

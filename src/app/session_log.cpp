@@ -46,6 +46,10 @@ bool OpenSessionLog(const std::string& path) {
     return true;
 }
 
+void SetMinimumLogLevel(int level) {
+    g_minimumLevel = level;
+}
+
 void WriteLog(int level, std::string_view message) {
     if (level < g_minimumLevel) {
         return;

@@ -27,6 +27,10 @@ std::string SessionLogPath();
 // False (and the log stays closed for the run) on any failure.
 bool OpenSessionLog(const std::string& path);
 
+// Records below `level` are dropped from now on. The window writes every level; the command
+// line tool keeps protocol dumps out unless asked, since they cost more than a listing.
+void SetMinimumLogLevel(int level);
+
 // Never fails towards the caller; any thread.
 void WriteLog(int level, std::string_view message);
 

@@ -47,17 +47,24 @@ constexpr Command kCommands[] = {
 };
 
 void Usage(std::ostream& out) {
-    out << "usage: nimbex VERB [ARGS]   (nimbex VERB --help for more)\n";
+    out << "usage: nimbex [--debug] VERB [ARGS]   (nimbex VERB --help for more)\n";
     for (const Command& c : kCommands) {
         out << "  " << c.synopsis << '\n';
     }
     out << "Remote paths are written TITLE:/path, a node title, a colon and a path.\n"
+           "--debug also writes the protocol records to the session log.\n"
            "Exit status: 0 success, 1 failure, 2 usage error.\n";
 }
 
 }  // namespace
 
-int Main(const std::vector<std::string>& args, Io& io) {
+int Main(const std::vector<std::string>& argsIn, Io& io) {
+    std::vector<std::string> args = argsIn;
+    const bool debug = !args.empty() && args[0] == "--debug";
+    if (debug) {
+        args.erase(args.begin());
+    }
+    SetMinimumLogLevel(debug ? LogLevel::Debug : LogLevel::Info);
     if (args.empty() || args[0] == "--help" || args[0] == "help") {
         Usage(args.empty() ? io.err : io.out);
         return args.empty() ? kUsage : kOk;

@@ -43,6 +43,9 @@ int RunLs(const std::vector<std::string>& args, Io& io) {
         folder += '/';
     }
     CNbxFileSystemService fs;
+    // The window keeps itself responsive with the listing's 10 s bound; a script would rather
+    // wait for a large folder, which the transfer's own stall time-outs still bound.
+    fs.SetListWaitRounds(kScriptListWaitRounds);
     const int result = fs._LIST(*remote->node, folder);
     if (result != 200) {
         return verb.FailResult(result);

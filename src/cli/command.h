@@ -19,6 +19,9 @@ inline constexpr int kOk = 0;
 inline constexpr int kFailed = 1;
 inline constexpr int kUsage = 2;
 
+// How long a listing may take from a script, in the listing's 1 ms rounds (10 minutes).
+inline constexpr int kScriptListWaitRounds = 600000;
+
 // One verb: parse its arguments, act, print, return an exit status.
 struct Command {
     const char* name;

@@ -10,7 +10,8 @@ build: deps
 	cmake --preset release
 	cmake --build --preset release
 
-# Every test: the full build, then the core and its tests again under ASan and UBSan.
+# Every test: the full build, then the core and its tests again under ASan and UBSan, and the
+# engines' tests under ThreadSanitizer.
 test: deps
 	cmake --preset release
 	cmake --build --preset release
@@ -18,6 +19,9 @@ test: deps
 	cmake --preset asan
 	cmake --build --preset asan
 	ctest --preset asan
+	cmake --preset tsan
+	cmake --build --preset tsan
+	ctest --preset tsan
 
 demo: build
 	bash scripts/demo

@@ -84,6 +84,8 @@ struct Transfer {
     bool begun = false;
     std::string block;
     std::string inbox;
+    std::size_t inboxPos = 0;  // what the reader has taken from the front of `inbox`
+    std::size_t Unread() const { return inbox.size() - inboxPos; }
 
     // Request body: from a source, or from a session writer's outbox.
     BodySource* source = nullptr;
@@ -458,16 +460,24 @@ Result DownloadSession::Read(char* data, std::size_t capacity, std::size_t& size
         return result;
     }
     Transfer& t = *transfer_;
-    if (t.inbox.size() < capacity) {
-        t.Drive([&t, capacity] { return t.inbox.size() >= capacity; });
+    if (t.Unread() < capacity) {
+        t.Drive([&t, capacity] { return t.Unread() >= capacity; });
     }
     Result result = t.MakeResult();
     if (!result.Ok()) {
         return result;
     }
-    size = std::min(capacity, t.inbox.size());
-    std::memcpy(data, t.inbox.data(), size);
-    t.inbox.erase(0, size);
+    size = std::min(capacity, t.Unread());
+    std::memcpy(data, t.inbox.data() + t.inboxPos, size);
+    t.inboxPos += size;
+    // One network burst can be megabytes: move what is left only once most of it is read.
+    if (t.inboxPos == t.inbox.size()) {
+        t.inbox.clear();
+        t.inboxPos = 0;
+    } else if (t.inboxPos > t.inbox.size() / 2) {
+        t.inbox.erase(0, t.inboxPos);
+        t.inboxPos = 0;
+    }
     return result;
 }
 

@@ -14,21 +14,6 @@ namespace nbx::test {
 
 namespace {
 
-bool Alive(pid_t pid) {
-    const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
-    const size_t at = status.find("State:");
-    if (at == std::string::npos) {
-        return false;
-    }
-    const size_t state = status.find_first_not_of(" \t", at + 6);
-    return state != std::string::npos && status[state] != 'Z';
-}
-
-std::string Tail(const std::string& path) {
-    const std::string text = ReadFile(path);
-    return text.size() > 2000 ? text.substr(text.size() - 2000) : text;
-}
-
 // The fields of /last-request: "NAME LENGTH\n", the bytes, "\n".
 std::vector<std::pair<std::string, std::string>> Fields(const std::string& text) {
     std::vector<std::pair<std::string, std::string>> fields;
@@ -101,7 +86,7 @@ DevService::DevService(const std::vector<Account>& accounts, Options options) {
     const int status = Wait(child);
     if (status != 0 || diskPort_ <= 0 || pid_ <= 0 || (options.testHooks && hooksPort_ <= 0)) {
         error_ = "devservice/start exited with " + std::to_string(status) + "; its log ends:\n" +
-                 Tail(StateDir() + "/service.log");
+                 FileTail(StateDir() + "/service.log");
         Stop();
     } else if (options.testHooks) {
         // The start script's own probe is not the test's.
@@ -130,13 +115,7 @@ void DevService::Stop() {
     }
     ::kill(pid_, SIGTERM);
     // Requests in flight are finished first; give them a while, then insist.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (Alive(pid_) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (Alive(pid_)) {
-        ::kill(pid_, SIGKILL);
-    }
+    AwaitEndOrKill(pid_, std::chrono::seconds(10));
     pid_ = -1;
 }
 

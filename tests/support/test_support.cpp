@@ -4,10 +4,12 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 extern char** environ;
 
@@ -106,6 +108,31 @@ int Wait(Child& child) {
 int Run(const std::vector<std::string>& argv) {
     Child child = Spawn(argv);
     return Wait(child);
+}
+
+bool ProcessAlive(pid_t pid) {
+    const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
+    const std::size_t at = status.find("State:");
+    if (at == std::string::npos) {
+        return false;
+    }
+    const std::size_t state = status.find_first_not_of(" \t", at + 6);
+    return state != std::string::npos && status[state] != 'Z';
+}
+
+void AwaitEndOrKill(pid_t pid, std::chrono::seconds grace) {
+    const auto deadline = std::chrono::steady_clock::now() + grace;
+    while (ProcessAlive(pid) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (ProcessAlive(pid)) {
+        ::kill(pid, SIGKILL);
+    }
+}
+
+std::string FileTail(const std::string& path, std::size_t bytes) {
+    const std::string text = ReadFile(path);
+    return text.size() > bytes ? text.substr(text.size() - bytes) : text;
 }
 
 std::string HelperPath() {

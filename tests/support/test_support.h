@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/types.h>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,14 @@ void CloseInput(Child& child);
 int Wait(Child& child);
 // Runs to the end; the exit status.
 int Run(const std::vector<std::string>& argv);
+
+// Whether the process runs; a zombie that nobody has reaped yet has stopped serving, so it
+// counts as gone.
+bool ProcessAlive(pid_t pid);
+// Waits up to `grace` for a process that was asked to end, then kills it.
+void AwaitEndOrKill(pid_t pid, std::chrono::seconds grace);
+// The end of a (log) file, for a failure message.
+std::string FileTail(const std::string& path, std::size_t bytes = 2000);
 
 // The helper program that tests start as a second process.
 std::string HelperPath();

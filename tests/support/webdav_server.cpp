@@ -14,25 +14,7 @@
 
 namespace nbx::test {
 
-namespace {
-
-// A zombie that nobody has reaped yet has stopped serving, so it counts as gone.
-bool Alive(pid_t pid) {
-    const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
-    const size_t at = status.find("State:");
-    if (at == std::string::npos) {
-        return false;
-    }
-    const size_t state = status.find_first_not_of(" \t", at + 6);
-    return state != std::string::npos && status[state] != 'Z';
-}
-
-std::string Tail(const std::string& path) {
-    const std::string text = ReadFile(path);
-    return text.size() > 2000 ? text.substr(text.size() - 2000) : text;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 WebDavServer::WebDavServer(Kind kind, const std::vector<std::string>& nodes,
                            const std::vector<User>& users, const std::string& parent) {
@@ -74,7 +56,7 @@ WebDavServer::WebDavServer(Kind kind, const std::vector<std::string>& nodes,
     const int status = Wait(child);
     if (status != 0 || port_ <= 0 || pid_ <= 0) {
         error_ = script + " exited with " + std::to_string(status) + "; its error log ends:\n" +
-                 Tail(StateDir() + "/error.log");
+                 FileTail(StateDir() + "/error.log");
         Stop();
     }
 }
@@ -115,13 +97,7 @@ void WebDavServer::Stop() {
         ::close(fd);
     }
     // Apache lets its workers finish first; give it a while, then insist.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (Alive(pid_) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (Alive(pid_)) {
-        ::kill(pid_, SIGKILL);
-    }
+    AwaitEndOrKill(pid_, std::chrono::seconds(10));
     pid_ = -1;
 }
 

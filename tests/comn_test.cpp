@@ -1,8 +1,8 @@
 // The communication manager's engine and the actions, against a real WebDAV server.
+#include <gtest/gtest.h>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <gtest/gtest.h>
 #include <mutex>
 #include <thread>
 
@@ -76,8 +76,7 @@ private:
     std::vector<std::string> calls;
 };
 
-class Callbacks : public IComnManagerComnActionCallback,
-                  public IComnManagerAsyncOperationCallback {
+class Callbacks : public IComnManagerComnActionCallback, public IComnManagerAsyncOperationCallback {
 public:
     void OnComnActionSuccess() override { ++success; }
     void OnComnActionAborted() override { ++aborted; }
@@ -278,8 +277,8 @@ TEST_F(ComnTest, ShutDownWhileIdleAndWhileATransferRuns) {
     RecordingDialog dialog;
     busy.SetProgressDlg(&dialog);
     ASSERT_TRUE(busy.Start());
-    busy.RegisterAction(new CNbxComnActionDownload(nodes_[0].get(), "/big.bin",
-                                                   Root() + "/big.bin", "\"big.bin\""));
+    busy.RegisterAction(new CNbxComnActionDownload(nodes_[0].get(), "/big.bin", Root() + "/big.bin",
+                                                   "\"big.bin\""));
     ASSERT_TRUE(Eventually([&] { return dialog.filePos > 0; }));
     EXPECT_TRUE(busy.Stop()) << "the running download is aborted and the engine ends";
 }
@@ -313,17 +312,16 @@ TEST_F(ComnTest, NodeToNodeCopyAndMove) {
     } files[] = {{"empty.bin", 0}, {"exact.bin", 20000}, {"one more.bin", 20001}};
     for (const auto& f : files) {
         WriteFile(OnServer("one", std::string("/") + f.name), std::string(f.size, 'c'));
-        manager_->RegisterAction(new CNbxComnActionCopyNodeToNode(
-            nodes_[1].get(), std::string("/") + f.name, nodes_[0].get(),
-            std::string("/") + f.name, f.name));
+        manager_->RegisterAction(
+            new CNbxComnActionCopyNodeToNode(nodes_[1].get(), std::string("/") + f.name,
+                                             nodes_[0].get(), std::string("/") + f.name, f.name));
     }
     manager_->RegisterAction(new CNbxComnActionMoveNodeToNode(
         nodes_[1].get(), "/moved.bin", nodes_[0].get(), "/exact.bin", "exact.bin"));
     ASSERT_TRUE(BatchDone());
     EXPECT_EQ(callbacks_.success, 4);
     for (const auto& f : files) {
-        EXPECT_EQ(ReadFile(OnServer("two", std::string("/") + f.name)),
-                  std::string(f.size, 'c'))
+        EXPECT_EQ(ReadFile(OnServer("two", std::string("/") + f.name)), std::string(f.size, 'c'))
             << f.name;
     }
     EXPECT_EQ(ReadFile(OnServer("two", "/moved.bin")), std::string(20000, 'c'));
@@ -363,8 +361,8 @@ TEST_F(ComnTest, SessionDownloadServesAReaderAndSurvivesOneThatGivesUp) {
     WriteFile(OnServer("one", "/stream.bin"), data);
 
     auto channel = std::make_shared<SessionDownloadChannel>();
-    manager_->RegisterAction(new CNbxComnActionSessionDownload(nodes_[0].get(), "/stream.bin",
-                                                               "stream", channel));
+    manager_->RegisterAction(
+        new CNbxComnActionSessionDownload(nodes_[0].get(), "/stream.bin", "stream", channel));
     std::string got;
     std::thread reader([&] {
         std::uint64_t size = 0;
@@ -388,8 +386,8 @@ TEST_F(ComnTest, SessionDownloadServesAReaderAndSurvivesOneThatGivesUp) {
 
     // A reader that takes one block and leaves: the action ends its session by itself.
     auto abandoned = std::make_shared<SessionDownloadChannel>();
-    manager_->RegisterAction(new CNbxComnActionSessionDownload(nodes_[0].get(), "/stream.bin",
-                                                               "stream", abandoned));
+    manager_->RegisterAction(
+        new CNbxComnActionSessionDownload(nodes_[0].get(), "/stream.bin", "stream", abandoned));
     std::thread quitter([abandoned] {
         std::uint64_t size = 0;
         if (abandoned->WaitOpened(30s, &size) == SessionDownloadChannel::kMore) {

@@ -52,8 +52,8 @@ public:
         return atom;
     }
     void SetWindows(xcb_window_t window, const char* property, std::vector<xcb_window_t> values) {
-        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window, Atom(property), XCB_ATOM_WINDOW,
-                            32, static_cast<std::uint32_t>(values.size()), values.data());
+        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window, Atom(property), XCB_ATOM_WINDOW, 32,
+                            static_cast<std::uint32_t>(values.size()), values.data());
     }
     xcb_window_t Focus() {
         xcb_get_input_focus_reply_t* reply =
@@ -70,7 +70,8 @@ private:
 
 // An editor with a window, started directly; ended through its ".quit" marker.
 struct WindowedEditor {
-    std::string path = FakeDesktop::MakeFile("windowed", "data");
+    static inline int made = 0;
+    std::string path = FakeDesktop::MakeFile("windowed " + std::to_string(++made), "data");
     nbx::test::Child child = nbx::test::Spawn(
         {nbx::test::MonitorHelper(), "xwindow", path, FakeDesktop::Root() + "/stop"});
     xcb_window_t window = static_cast<xcb_window_t>(std::stoul(ReadWhenThere(path + ".window")));
@@ -132,8 +133,8 @@ TEST(LaunchTest, HandsOverTheApplicationsProcess) {
 TEST(LaunchTest, AFileThatCannotBeReadIsNotOpened) {
     Utils::LaunchedProcess process;
     std::string error;
-    EXPECT_FALSE(Utils::CreateProcessCommand(FakeDesktop::Files() + "/missing.nbxchange",
-                                             &process, &error));
+    EXPECT_FALSE(
+        Utils::CreateProcessCommand(FakeDesktop::Files() + "/missing.nbxchange", &process, &error));
     EXPECT_FALSE(process.started);
     EXPECT_FALSE(error.empty());
 }
@@ -189,8 +190,8 @@ TEST(AppWindowTest, AsksTheWindowManagerAsAPagerDoes) {
     ASSERT_TRUE(wm.Ok());
     const std::uint32_t redirect = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
     xcb_generic_error_t* refused = xcb_request_check(
-        wm.c(), xcb_change_window_attributes_checked(wm.c(), wm.Root(), XCB_CW_EVENT_MASK,
-                                                     &redirect));
+        wm.c(),
+        xcb_change_window_attributes_checked(wm.c(), wm.Root(), XCB_CW_EVENT_MASK, &redirect));
     ASSERT_EQ(refused, nullptr);
     const xcb_window_t check = xcb_generate_id(wm.c());
     xcb_create_window(wm.c(), XCB_COPY_FROM_PARENT, check, wm.Root(), 0, 0, 1, 1, 0,
@@ -208,8 +209,7 @@ TEST(AppWindowTest, AsksTheWindowManagerAsAPagerDoes) {
             if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
                 const auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
                 asked = asked || (message->type == activeWindow &&
-                                  message->window == editor.window &&
-                                  message->data.data32[0] == 2);
+                                  message->window == editor.window && message->data.data32[0] == 2);
             }
             std::free(event);
         }

@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <atomic>
@@ -86,15 +86,11 @@ public:
     void OnMonitorInvalid(const std::shared_ptr<CNbxFileMonitor>& m) override {
         Add(m, FMS_INVALID);
     }
-    void OnMonitorOpened(const std::shared_ptr<CNbxFileMonitor>& m) override {
-        Add(m, FMS_OPENED);
-    }
+    void OnMonitorOpened(const std::shared_ptr<CNbxFileMonitor>& m) override { Add(m, FMS_OPENED); }
     void OnMonitorModified(const std::shared_ptr<CNbxFileMonitor>& m) override {
         Add(m, FMS_MODIFIED);
     }
-    void OnMonitorClosed(const std::shared_ptr<CNbxFileMonitor>& m) override {
-        Add(m, FMS_CLOSED);
-    }
+    void OnMonitorClosed(const std::shared_ptr<CNbxFileMonitor>& m) override { Add(m, FMS_CLOSED); }
     void OnMonitorClosedModified(const std::shared_ptr<CNbxFileMonitor>& m) override {
         Add(m, FMS_CLOSED_MODIFIED);
     }
@@ -270,8 +266,7 @@ TEST(MonitorFileUse, AWriteCountsOnceItIsComplete) {
          true},
         {"read and closed", [](const std::string& p) { ReadFile(p); }, false},
         {"its mode changed", [](const std::string& p) { ::chmod(p.c_str(), 0600); }, false},
-        {"a neighbour written", [](const std::string& p) { Append(p + "-other", "x\n"); },
-         false},
+        {"a neighbour written", [](const std::string& p) { Append(p + "-other", "x\n"); }, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -484,8 +479,8 @@ protected:
         std::string error;
         EXPECT_TRUE(Utils::CreateProcessCommand(path, &process, &error)) << error;
         opened.pid = process.pid;
-        manager_.RegisterMonitor(std::make_unique<CNbxFileMonitor>(
-            node_, path, opened.remotePath, std::move(process)));
+        manager_.RegisterMonitor(
+            std::make_unique<CNbxFileMonitor>(node_, path, opened.remotePath, std::move(process)));
         opened.monitor = manager_.IsFileOpened(path, opened.remotePath, node_);
         EXPECT_NE(opened.monitor, nullptr);
         return opened;
@@ -511,8 +506,7 @@ protected:
 };
 
 TEST_F(MonitorEndToEnd, AnEditorThatChangesTheFileAndExits) {
-    const Opened opened =
-        Open(FakeDesktop::MakeFile("it's a \"draft\" at 100%", editors::kChange));
+    const Opened opened = Open(FakeDesktop::MakeFile("it's a \"draft\" at 100%", editors::kChange));
     ASSERT_NE(opened.monitor, nullptr);
     ASSERT_TRUE(WaitForReport(opened, FMS_CLOSED_MODIFIED));
     EXPECT_EQ(Closes(opened), 1);

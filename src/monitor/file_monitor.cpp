@@ -1,7 +1,5 @@
 #include "monitor/file_monitor.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -22,13 +20,6 @@ bool SameTime(const timespec& a, const timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-timespec ToTimespec(const statx_timestamp& t) {
-    timespec value{};
-    value.tv_sec = t.tv_sec;
-    value.tv_nsec = t.tv_nsec;
-    return value;
-}
-
 }  // namespace
 
 CNbxFileMonitor::CNbxFileMonitor(const CNbxNode& node, std::string localPath,
@@ -40,8 +31,17 @@ CNbxFileMonitor::CNbxFileMonitor(const CNbxNode& node, std::string localPath,
       remotePath_(std::move(remotePath)),
       created_(std::chrono::steady_clock::now()),
       process_(std::move(process)),
-      writes_(localPath_) {
-    if (GetFileStatus(localPath_, &reference_) && process_.started) {
+      writes_(std::move(process_.writes)) {
+    bool read = process_.hasFileBefore;
+    if (read) {
+        reference_ = process_.fileBefore;
+    } else {
+        read = GetFileStatus(localPath_, &reference_);
+    }
+    if (writes_ == nullptr) {
+        writes_ = std::make_unique<nbx::FileWriteWatch>(localPath_);
+    }
+    if (read && process_.started) {
         state_ = FMS_OPENED;
     }
 }
@@ -49,21 +49,13 @@ CNbxFileMonitor::CNbxFileMonitor(const CNbxNode& node, std::string localPath,
 CNbxFileMonitor::~CNbxFileMonitor() = default;
 
 bool CNbxFileMonitor::GetFileStatus(const std::string& path, FileStatus* status) {
-    struct statx st {};
-    if (::statx(AT_FDCWD, path.c_str(), AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
-                &st) != 0) {
+    if (!nbx::ReadFileStatus(path, status)) {
         WriteLog(LogLevel::Error,
                  nbx::StrPrintf("CNbxFileMonitor::GetFileStatus(): CFile::GetStatus() failed "
                                 "with arg: \"%s\"",
                                 path.c_str()));
         return false;
     }
-    status->creation = ToTimespec((st.stx_mask & STATX_BTIME) != 0 ? st.stx_btime : st.stx_ctime);
-    status->modification = ToTimespec(st.stx_mtime);
-    status->access = ToTimespec(st.stx_atime);
-    status->size = st.stx_size;
-    status->mode = st.stx_mode;
-    status->fullName = path;
     return true;
 }
 
@@ -89,9 +81,10 @@ MonitorState CNbxFileMonitor::UpdateStatus() {
         return ChangeState(current, FMS_INVALID);
     }
     const bool changed = !SameTime(now.creation, reference_.creation) ||
-                         !SameTime(now.modification, reference_.modification);
+                         !SameTime(now.modification, reference_.modification) ||
+                         now.inode != reference_.inode || now.device != reference_.device;
     // Taken in on every poll, so that the events do not pile up until a hand-off needs them.
-    const bool written = writes_.WriteCompleted() || !writes_.Active();
+    const bool written = writes_->WriteCompleted() || !writes_->Active();
     bool running = false;
     {
         std::lock_guard guard(processLock_);
@@ -123,8 +116,8 @@ MonitorState CNbxFileMonitor::UpdateStatus() {
             free = changed && written;
         }
     }
-    const MonitorState next = changed ? (free ? FMS_CLOSED_MODIFIED : FMS_MODIFIED)
-                                      : (free ? FMS_CLOSED : FMS_OPENED);
+    const MonitorState next =
+        changed ? (free ? FMS_CLOSED_MODIFIED : FMS_MODIFIED) : (free ? FMS_CLOSED : FMS_OPENED);
     return ChangeState(current, next);
 }
 

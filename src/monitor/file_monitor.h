@@ -1,10 +1,9 @@
 #pragma once
 
-#include <sys/types.h>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <ctime>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -24,18 +23,12 @@ enum MonitorState : int {
 };
 
 // What the monitor reads of the local file.
-struct FileStatus {
-    timespec creation{};  // the birth time where the file system keeps one, else the change time
-    timespec modification{};
-    timespec access{};
-    std::uint64_t size = 0;
-    mode_t mode = 0;
-    std::string fullName;
-};
+using FileStatus = nbx::FileStatus;
 
 // One remote file opened for editing: the downloaded copy, the node (a copy) and path it came
 // from, and the application started on it. A change is a creation or modification time other
-// than those read at construction (so a file that an editor replaces counts too).
+// than the reference's, or another file in its place, as editors save by renaming a new file
+// over the old: within one tick of the file system's clock the times alone can stay the same.
 //
 // The application is done with the file once its process has ended and the file is free, no
 // process having it open (FileIsFree). A process that ended before any poll found it running
@@ -53,8 +46,9 @@ class CNbxFileMonitor {
 public:
     static constexpr std::chrono::milliseconds kHandOffWindow{2000};
 
-    // Reads the file's status as the reference; FMS_OPENED when it could and `process` was
-    // started, else FMS_INVALID. The monitor owns the process from now on.
+    // The reference is the file's status as `process` found it before the launch, else as it
+    // is now; FMS_OPENED when it could be read and `process` was started, else FMS_INVALID.
+    // The monitor owns the process from now on.
     CNbxFileMonitor(const CNbxNode& node, std::string localPath, std::string remotePath,
                     Utils::LaunchedProcess process);
     virtual ~CNbxFileMonitor();
@@ -96,7 +90,7 @@ private:
     Utils::LaunchedProcess process_;  // guarded by processLock_
 
     // The engine thread's own.
-    nbx::FileWriteWatch writes_;
+    std::unique_ptr<nbx::FileWriteWatch> writes_;
     bool watched_ = false;  // the process ran past the hand-off window
     bool standIn_ = false;  // after a hand-off, a process was seen holding the file
     std::atomic<bool> handedOff_{false};

@@ -92,8 +92,9 @@ bool CNbxFileMonitorManager::IsSameNode(const CNbxNode& a, const CNbxNode& b) {
     return aDisk ? a.login == b.login : a.node_name == b.node_name;
 }
 
-std::shared_ptr<CNbxFileMonitor> CNbxFileMonitorManager::IsFileOpened(
-    const std::string& localPath, const std::string& remotePath, const CNbxNode& node) const {
+std::shared_ptr<CNbxFileMonitor> CNbxFileMonitorManager::IsFileOpened(const std::string& localPath,
+                                                                      const std::string& remotePath,
+                                                                      const CNbxNode& node) const {
     std::lock_guard guard(shared_->lock);
     for (const auto& monitor : shared_->monitors) {
         if (monitor->GetLocalPath() == localPath && monitor->GetRemotePath() == remotePath &&
@@ -132,8 +133,7 @@ void CNbxFileMonitorManager::ClearMonitors() {
     // Deleted outside the lock; monitors that a receiver still keeps go with its last copy.
 }
 
-void CNbxFileMonitorManager::Report(Shared& shared,
-                                    const std::shared_ptr<CNbxFileMonitor>& monitor,
+void CNbxFileMonitorManager::Report(Shared& shared, const std::shared_ptr<CNbxFileMonitor>& monitor,
                                     MonitorState state) {
     std::shared_ptr<IMonitorManagerFileStatusCallback> callback;
     {

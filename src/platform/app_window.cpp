@@ -1,7 +1,6 @@
 #include "platform/app_window.h"
 
 #include <xcb/xcb.h>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -107,7 +106,6 @@ RaiseResult RaiseWindowOfProcess(pid_t pid, std::uint32_t* window) {
     xcb_window_t found = XCB_NONE;
     for (xcb_window_t candidate : candidates) {
         const std::vector<std::uint32_t> owner = x.Values(candidate, wmPid, XCB_ATOM_CARDINAL);
-        fprintf(stderr, "DEBUG cand %u owner %u (want %d) managed %d\n", candidate, owner.empty() ? 0 : owner[0], pid, managed);
         if (!owner.empty() && owner[0] == static_cast<std::uint32_t>(pid)) {
             found = candidate;
             break;

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <climits>
@@ -13,6 +14,13 @@
 namespace nbx {
 
 namespace {
+
+timespec ToTimespec(const statx_timestamp& t) {
+    timespec value{};
+    value.tv_sec = t.tv_sec;
+    value.tv_nsec = t.tv_nsec;
+    return value;
+}
 
 bool IsNumber(const char* text) {
     if (*text == '\0') {
@@ -50,6 +58,23 @@ bool ProcessHolds(const std::string& fdFolder, const std::string& target) {
 }
 
 }  // namespace
+
+bool ReadFileStatus(const std::string& path, FileStatus* status) {
+    struct statx st {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_STATX_SYNC_AS_STAT, STATX_BASIC_STATS | STATX_BTIME,
+                &st) != 0) {
+        return false;
+    }
+    status->creation = ToTimespec((st.stx_mask & STATX_BTIME) != 0 ? st.stx_btime : st.stx_ctime);
+    status->modification = ToTimespec(st.stx_mtime);
+    status->access = ToTimespec(st.stx_atime);
+    status->size = st.stx_size;
+    status->mode = st.stx_mode;
+    status->device = (static_cast<std::uint64_t>(st.stx_dev_major) << 32) | st.stx_dev_minor;
+    status->inode = st.stx_ino;
+    status->fullName = path;
+    return true;
+}
 
 std::vector<pid_t> ProcessesHoldingFile(const std::string& path) {
     std::vector<pid_t> holders;

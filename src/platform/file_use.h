@@ -1,11 +1,28 @@
 #pragma once
 
 #include <sys/types.h>
+#include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
 // Whether other programs are using a local file, as the monitor of an opened file asks it.
 namespace nbx {
+
+// What is read of a file: enough to tell that it was changed, or replaced by another.
+struct FileStatus {
+    timespec creation{};  // the birth time where the file system keeps one, else the change time
+    timespec modification{};
+    timespec access{};
+    std::uint64_t size = 0;
+    mode_t mode = 0;
+    std::uint64_t device = 0;  // with the inode, which file it is
+    std::uint64_t inode = 0;
+    std::string fullName;
+};
+
+// False when the status cannot be read; errno says why.
+bool ReadFileStatus(const std::string& path, FileStatus* status);
 
 // True when no process, this one included, has the file open or mapped. Asked through a write
 // lease, which the kernel grants only on a file that nobody else has open, and which counts

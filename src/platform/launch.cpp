@@ -44,8 +44,7 @@ bool OpenWithChooser(const std::string& path, std::string* error) {
     g_autoptr(GError) gerror = nullptr;
     g_autoptr(GDBusConnection) bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &gerror);
     if (bus == nullptr) {
-        return Fail(error, "no application for the file, and no session bus for a chooser",
-                    gerror);
+        return Fail(error, "no application for the file, and no session bus for a chooser", gerror);
     }
     // The portal wants the file itself, not its name, so that it cannot be swapped under it.
     const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
@@ -74,56 +73,40 @@ bool OpenWithChooser(const std::string& path, std::string* error) {
     return true;
 }
 
-// Starts the default application of the file; `process` null: nothing to watch or reap.
-bool Launch(const std::string& path, LaunchedProcess* process, std::string* error) {
+// Starts the default application of the file. With `pid`, the process is left to be reaped
+// and its id (or -1 for one of D-Bus or the chooser's) goes there; without, nothing remains.
+bool Launch(const std::string& path, pid_t* pid, std::string* error) {
     g_autoptr(GError) gerror = nullptr;
     g_autoptr(GFile) file = g_file_new_for_path(path.c_str());
-    g_autoptr(GFileInfo) info =
-        g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE, G_FILE_QUERY_INFO_NONE,
-                          nullptr, &gerror);
+    g_autoptr(GFileInfo) info = g_file_query_info(file, G_FILE_ATTRIBUTE_STANDARD_CONTENT_TYPE,
+                                                  G_FILE_QUERY_INFO_NONE, nullptr, &gerror);
     if (info == nullptr) {
         return Fail(error, "cannot read the file's type", gerror);
     }
     const char* type = g_file_info_get_content_type(info);
-    g_autoptr(GAppInfo) app = type != nullptr ? g_app_info_get_default_for_type(type, FALSE)
-                                              : nullptr;
+    g_autoptr(GAppInfo) app =
+        type != nullptr ? g_app_info_get_default_for_type(type, FALSE) : nullptr;
     if (app == nullptr) {
-        if (!OpenWithChooser(path, error)) {
-            return false;
-        }
-        if (process != nullptr) {
-            *process = LaunchedProcess();
-            process->started = true;
-        }
-        return true;
+        return OpenWithChooser(path, error);
     }
 
     g_autofree char* uri = g_file_get_uri(file);
     GList uris{};
     uris.data = uri;
-    pid_t pid = -1;
     gboolean launched = FALSE;
     if (G_IS_DESKTOP_APP_INFO(app)) {
         // Watched: the process stays our child until it is reaped, so its pid cannot be
         // reused under the pidfd. Unwatched: GLib lets it go to init, leaving nothing to reap.
         const auto flags = static_cast<GSpawnFlags>(
-            G_SPAWN_SEARCH_PATH | (process != nullptr ? G_SPAWN_DO_NOT_REAP_CHILD : 0));
+            G_SPAWN_SEARCH_PATH | (pid != nullptr ? G_SPAWN_DO_NOT_REAP_CHILD : 0));
         launched = g_desktop_app_info_launch_uris_as_manager(
             G_DESKTOP_APP_INFO(app), &uris, nullptr, flags, nullptr, nullptr,
-            process != nullptr ? KeepFirstPid : nullptr, &pid, &gerror);
+            pid != nullptr ? KeepFirstPid : nullptr, pid, &gerror);
     } else {
         launched = g_app_info_launch_uris(app, &uris, nullptr, &gerror);
     }
     if (!launched) {
         return Fail(error, std::string("cannot start ") + g_app_info_get_id(app), gerror);
-    }
-    if (process != nullptr) {
-        if (pid > 0) {
-            *process = LaunchedProcess::ForChild(pid);
-        } else {
-            *process = LaunchedProcess();  // activated over D-Bus
-            process->started = true;
-        }
     }
     return true;
 }
@@ -152,12 +135,8 @@ bool RunProgram(const std::string& path, const std::string& parameters, std::str
 
 }  // namespace
 
-LaunchedProcess::LaunchedProcess(LaunchedProcess&& other) noexcept
-    : pid(other.pid), pidfd(other.pidfd), started(other.started), reaped_(other.reaped_) {
-    other.pid = -1;
-    other.pidfd = -1;
-    other.started = false;
-    other.reaped_ = false;
+LaunchedProcess::LaunchedProcess(LaunchedProcess&& other) noexcept {
+    *this = std::move(other);
 }
 
 LaunchedProcess& LaunchedProcess::operator=(LaunchedProcess&& other) noexcept {
@@ -166,6 +145,9 @@ LaunchedProcess& LaunchedProcess::operator=(LaunchedProcess&& other) noexcept {
         std::swap(pid, other.pid);
         std::swap(pidfd, other.pidfd);
         std::swap(started, other.started);
+        std::swap(hasFileBefore, other.hasFileBefore);
+        std::swap(fileBefore, other.fileBefore);
+        std::swap(writes, other.writes);
         std::swap(reaped_, other.reaped_);
     }
     return *this;
@@ -184,6 +166,9 @@ void LaunchedProcess::Release() {
     pid = -1;
     pidfd = -1;
     started = false;
+    hasFileBefore = false;
+    fileBefore = {};
+    writes.reset();
     reaped_ = false;
 }
 
@@ -227,13 +212,23 @@ bool ShellExecuteCommand(const std::string& path, const std::string& parameters,
 }
 
 bool CreateProcessCommand(const std::string& path, LaunchedProcess* process, std::string* error) {
+    if (process == nullptr) {
+        return Launch(path, nullptr, error);
+    }
     LaunchedProcess started;
-    if (!Launch(path, process != nullptr ? &started : nullptr, error)) {
+    started.hasFileBefore = nbx::ReadFileStatus(path, &started.fileBefore);
+    started.writes = std::make_unique<nbx::FileWriteWatch>(path);
+    pid_t pid = -1;
+    if (!Launch(path, &pid, error)) {
         return false;
     }
-    if (process != nullptr) {
-        *process = std::move(started);
+    if (pid > 0) {
+        LaunchedProcess child = LaunchedProcess::ForChild(pid);
+        std::swap(started.pid, child.pid);
+        std::swap(started.pidfd, child.pidfd);
     }
+    started.started = true;
+    *process = std::move(started);
     return true;
 }
 

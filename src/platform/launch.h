@@ -1,7 +1,10 @@
 #pragma once
 
 #include <sys/types.h>
+#include <memory>
 #include <string>
+
+#include "platform/file_use.h"
 
 // Opening local files in the desktop's applications, by the freedesktop association rules that
 // every desktop follows (through GIO: the file's content type, its default application, the
@@ -19,6 +22,11 @@ struct LaunchedProcess {
     pid_t pid = -1;        // -1: started without a process of ours (over D-Bus, or a chooser)
     int pidfd = -1;        // -1 without a process, or where the kernel has no pidfds
     bool started = false;  // false for an empty record: nothing was started
+    // The file as it was handed over, read and watched from right before the launch, so that
+    // an application that writes it at once is still seen to have changed it.
+    bool hasFileBefore = false;
+    nbx::FileStatus fileBefore;
+    std::unique_ptr<nbx::FileWriteWatch> writes;
 
     LaunchedProcess() = default;
     LaunchedProcess(LaunchedProcess&& other) noexcept;

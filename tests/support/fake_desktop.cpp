@@ -20,11 +20,12 @@ struct Editor {
     const char* script;  // after the common lines; "$f" is the file
 };
 
-// wait_for MARKER: up to two minutes, and not beyond the desktop's end.
+// wait_for MARKER: up to two minutes, and not beyond the desktop's end or the test's.
 constexpr const char* kScriptStart = R"(#!/bin/sh
 wait_for() {
     n=0
-    while [ ! -e "$1" ] && [ ! -e "$STOP" ] && [ -d "$ROOT" ] && [ $n -lt 2400 ]; do
+    while [ ! -e "$1" ] && [ ! -e "$STOP" ] && [ -d "$ROOT" ] && kill -0 "$OWNER" 2>/dev/null &&
+        [ $n -lt 2400 ]; do
         sleep 0.05
         n=$((n + 1))
     done
@@ -88,9 +89,8 @@ void FakeDesktop::SetUp() {
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     g_root = pattern;
     const std::string& root = g_root;
-    for (const char* folder : {"/data/applications", "/data/mime/packages", "/config",
-                               "/sys/share", "/sys/etc", "/state", "/cache", "/tmp", "/bin",
-                               "/files"}) {
+    for (const char* folder : {"/data/applications", "/data/mime/packages", "/config", "/sys/share",
+                               "/sys/etc", "/state", "/cache", "/tmp", "/bin", "/files"}) {
         std::filesystem::create_directories(root + folder);
     }
     ::mkdir((root + "/run").c_str(), 0700);
@@ -115,15 +115,14 @@ void FakeDesktop::SetUp() {
 )";
     std::string defaults = "[Default Applications]\n";
     std::vector<std::pair<std::string, std::string>> programs;  // name, Exec
-    const std::string prelude =
-        std::string(kScriptStart) + "ROOT='" + root + "'\nSTOP='" + root + "/stop'\n";
+    const std::string prelude = std::string(kScriptStart) + "ROOT='" + root + "'\nSTOP='" + root +
+                                "/stop'\nOWNER=" + std::to_string(::getpid()) + "\n";
     for (const Editor& editor : kEditors) {
         const std::string program = root + "/bin/" + editor.name;
         Write(program, prelude + editor.script, 0755);
         programs.emplace_back(editor.name, program + " %f");
     }
-    programs.emplace_back(editors::kXWindow,
-                          MonitorHelper() + " xwindow %f " + root + "/stop");
+    programs.emplace_back(editors::kXWindow, MonitorHelper() + " xwindow %f " + root + "/stop");
     for (const auto& [name, exec] : programs) {
         Write(root + "/data/applications/nbxtest-" + name + ".desktop",
               "[Desktop Entry]\nType=Application\nName=Test editor " + name + "\nExec=" + exec +
@@ -157,8 +156,9 @@ void FakeDesktop::SetUp() {
   </policy>
 </busconfig>
 )");
-    bus_ = Spawn({NBX_DBUS_DAEMON, "--config-file=" + root + "/bus.conf", "--nofork",
-                  "--print-address=1"});
+    // Ended with the test, however it ends: it holds the test's output open.
+    bus_ = Spawn({NBX_SETPRIV, "--pdeathsig", "TERM", "--", NBX_DBUS_DAEMON,
+                  "--config-file=" + root + "/bus.conf", "--nofork", "--print-address=1"});
     const std::string address = ReadLine(bus_);
     ASSERT_FALSE(address.empty()) << "dbus-daemon did not start";
     ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
@@ -220,8 +220,8 @@ FakePortal::~FakePortal() {
 }
 
 FakeDisplay::FakeDisplay() {
-    child_ = Spawn({NBX_XVFB, "-displayfd", "1", "-nolisten", "tcp", "-screen", "0",
-                    "640x480x24"});
+    child_ = Spawn({NBX_SETPRIV, "--pdeathsig", "TERM", "--", NBX_XVFB, "-displayfd", "1",
+                    "-nolisten", "tcp", "-screen", "0", "640x480x24"});
     const std::string number = ReadLine(child_);
     if (!number.empty()) {
         name_ = ":" + number;

@@ -35,10 +35,10 @@ private:
 
 // The fake editors, by the name their type and extension carry.
 namespace editors {
-inline constexpr const char* kChange = "change";    // appends a line, exits at once
-inline constexpr const char* kKeep = "keep";        // writes $$ to .started, exits at .quit
-inline constexpr const char* kHandOff = "handoff";  // leaves the file to a holder, exits
-inline constexpr const char* kRewrite = "rewrite";  // leaves a writer behind that waits
+inline constexpr const char* kChange = "change";        // appends a line, exits at once
+inline constexpr const char* kKeep = "keep";            // writes $$ to .started, exits at .quit
+inline constexpr const char* kHandOff = "handoff";      // leaves the file to a holder, exits
+inline constexpr const char* kRewrite = "rewrite";      // leaves a writer behind that waits
 inline constexpr const char* kLeaveHeld = "leaveheld";  // keeps a holder running after .quit
 inline constexpr const char* kView = "view";            // records its arguments in .viewed
 inline constexpr const char* kXWindow = "xwindow";      // shows a window until .quit

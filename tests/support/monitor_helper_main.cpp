@@ -70,7 +70,8 @@ void OnPortalCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, co
     gint32 index = -1;
     GVariant* options = nullptr;
     g_variant_get(parameters, "(&sh@a{sv})", &parent, &index, &options);
-    GUnixFDList* fds = g_dbus_message_get_unix_fd_list(g_dbus_method_invocation_get_message(invocation));
+    GUnixFDList* fds =
+        g_dbus_message_get_unix_fd_list(g_dbus_method_invocation_get_message(invocation));
     std::string path = "(no file)";
     if (fds != nullptr) {
         const int fd = g_unix_fd_list_get(fds, index, nullptr);
@@ -141,7 +142,7 @@ int Portal(int argc, char** argv) {
 
 // xwindow PATH STOP: an editor with a window on $DISPLAY that names its process
 // (_NET_WM_PID); writes the window's id to PATH.window and ends once PATH.quit or STOP exists,
-// or STOP's folder is gone.
+// or STOP's folder or the test that started it is gone.
 int XWindow(int argc, char** argv) {
     if (argc < 4) {
         return 2;
@@ -172,7 +173,9 @@ int XWindow(int argc, char** argv) {
         std::rename((path + ".window.tmp").c_str(), (path + ".window").c_str());
     }
     const std::string desktop = stop.substr(0, stop.rfind('/'));
-    for (int i = 0; i < 2400 && !Exists(path + ".quit") && !Exists(stop) && Exists(desktop);
+    const pid_t test = ::getppid();
+    for (int i = 0; i < 2400 && !Exists(path + ".quit") && !Exists(stop) && Exists(desktop) &&
+                    ::getppid() == test;
          ++i) {
         ::usleep(50 * 1000);
     }

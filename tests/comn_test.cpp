@@ -1,5 +1,7 @@
 // The communication manager's engine and the actions, against a real WebDAV server.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -401,6 +403,24 @@ TEST_F(ComnTest, SessionDownloadServesAReaderAndSurvivesOneThatGivesUp) {
     abandoned.reset();  // only the action holds the channel now
     ASSERT_TRUE(BatchDone(2));
     EXPECT_EQ(callbacks_.aborted, 1);
+}
+
+class LocalCopyTest : public nbx::test::TempHome {};
+
+TEST_F(LocalCopyTest, CopiesStayInThePrivateFolder) {
+    const std::string folder = Root() + "/run/nimbexshell";
+    EXPECT_EQ(LocalCopyPath("report 2026.txt"), folder + "/report 2026.txt");
+    EXPECT_EQ(LocalCopyPath("\xE6\x97\xA5\xE6\x9C\xAC.doc"),
+              folder + "/\xE6\x97\xA5\xE6\x9C\xAC.doc");
+    EXPECT_EQ(LocalCopyPath("..hidden"), folder + "/..hidden");
+    const std::vector<std::string> bad = {
+        "", ".", "..", "../escape.txt", "a/b.txt", "/etc/passwd", std::string("nul\0.txt", 8)};
+    for (const std::string& name : bad) {
+        EXPECT_EQ(LocalCopyPath(name), "") << name;
+    }
+    fs::remove_all(folder);
+    ASSERT_EQ(::symlink((Root() + "/tmp").c_str(), folder.c_str()), 0);
+    EXPECT_EQ(LocalCopyPath("x.txt"), "") << "a folder that is not ours is never used";
 }
 
 TEST(ComnActionTest, OpenModesAndResultMappings) {

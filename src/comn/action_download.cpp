@@ -7,6 +7,7 @@
 #include "monitor/file_monitor_manager.h"
 #include "platform/format.h"
 #include "platform/launch.h"
+#include "platform/xdg.h"
 
 using nbx::StrPrintf;
 
@@ -25,6 +26,15 @@ bool MarkReadOnly(const std::string& path, bool readOnly) {
 }
 
 }  // namespace
+
+std::string LocalCopyPath(const std::string& itemName) {
+    if (itemName.empty() || itemName == "." || itemName == ".." ||
+        itemName.find('/') != std::string::npos || itemName.find('\0') != std::string::npos) {
+        return {};
+    }
+    const std::string folder = nbx::xdg::PrivateTempDir();
+    return folder.empty() ? std::string() : folder + "/" + itemName;
+}
 
 CNbxComnActionDownload::CNbxComnActionDownload(const CNbxNode* source, std::string remotePath,
                                                std::string localPath, std::string displayName)

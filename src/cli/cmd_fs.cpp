@@ -39,9 +39,6 @@ int RunOneRemote(const char* name, const std::vector<std::string>& args, Io& io,
     if (args.size() != 1) {
         return verb.Usage("give one TITLE:/path");
     }
-    if (!verb.LoadNodes()) {
-        return kFailed;
-    }
     auto remote = verb.Remote(args[0]);
     if (!remote) {
         return kFailed;
@@ -105,9 +102,6 @@ int RunTwoRemote(const char* name, const std::vector<std::string>& args, Io& io,
     if (args.size() != 2) {
         return verb.Usage("give TITLE:/source and TITLE:/destination");
     }
-    if (!verb.LoadNodes()) {
-        return kFailed;
-    }
     auto source = verb.Remote(args[0]);
     auto destination = source ? verb.Remote(args[1]) : std::nullopt;
     if (!source || !destination) {
@@ -157,9 +151,6 @@ int RunExists(const std::vector<std::string>& args, Io& io) {
     Verb verb("exists", io);
     if (args.size() != 1) {
         return verb.Usage("give one TITLE:/path");
-    }
-    if (!verb.LoadNodes()) {
-        return kFailed;
     }
     auto remote = verb.Remote(args[0]);
     if (!remote) {

@@ -31,9 +31,6 @@ int RunLs(const std::vector<std::string>& args, Io& io) {
     if (options.Positional().size() != 1) {
         return verb.Usage("give one TITLE:/folder/");
     }
-    if (!verb.LoadNodes()) {
-        return kFailed;
-    }
     auto remote = verb.Remote(options.Positional()[0]);
     if (!remote) {
         return kFailed;

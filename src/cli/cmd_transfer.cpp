@@ -23,9 +23,6 @@ int RunGet(const std::vector<std::string>& args, Io& io) {
     if (args.size() != 2) {
         return verb.Usage("give TITLE:/file and a local path");
     }
-    if (!verb.LoadNodes()) {
-        return kFailed;
-    }
     auto remote = verb.Remote(args[0]);
     if (!remote) {
         return kFailed;
@@ -70,9 +67,6 @@ int RunPut(const std::vector<std::string>& args, Io& io) {
     Verb verb("put", io);
     if (args.size() != 2) {
         return verb.Usage("give a local file and TITLE:/path");
-    }
-    if (!verb.LoadNodes()) {
-        return kFailed;
     }
     auto remote = verb.Remote(args[1]);
     if (!remote) {

@@ -11,10 +11,14 @@ bool Verb::LoadNodes() {
         Fail("the node database cannot be read");
         return false;
     }
+    loaded_ = true;
     return true;
 }
 
 std::optional<RemotePath> Verb::Remote(const std::string& text) {
+    if (!loaded_ && !LoadNodes()) {
+        return std::nullopt;
+    }
     std::string error;
     auto remote = ParseRemotePath(text, nodes_, error);
     if (!remote) {

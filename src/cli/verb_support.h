@@ -17,6 +17,8 @@ public:
 
     // Loads the node list; false (after saying so) when the database cannot be read.
     bool LoadNodes();
+    // A TITLE:/path argument, the node list loaded first when it is not yet; nullopt (after
+    // saying why) when it names no node or the database cannot be read.
     std::optional<RemotePath> Remote(const std::string& text);
 
     int Usage(const std::string& message);  // exit status 2
@@ -28,6 +30,7 @@ private:
     const char* name_;
     Io& io_;
     CNbxNodeList nodes_;
+    bool loaded_ = false;
 };
 
 }  // namespace nbx::cli

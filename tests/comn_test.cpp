@@ -124,8 +124,10 @@ protected:
         manager_->SetProgressDlg(&dialog_);
         manager_->SetComnActionCallback(&callbacks_);
         manager_->SetAsyncOperationCallback(&callbacks_);
-        ASSERT_TRUE(manager_->Start());
     }
+    // Tests that register a whole batch do so before the engine runs, so that it cannot take
+    // the first actions for a batch of their own.
+    void StartEngine() { ASSERT_TRUE(manager_->Start()); }
     void TearDown() override {
         manager_.reset();
         CloseSessionLog();
@@ -170,6 +172,7 @@ TEST_F(ComnTest, DownloadAndRefreshCountOneOfOne) {
     manager_->RegisterAction(
         new CNbxComnActionDownload(nodes_[0].get(), "/report.txt", local, "\"report.txt\""));
     manager_->RegisterAction(new CNbxComnActionRefresh([&] { ++refreshed; }));
+    StartEngine();
     ASSERT_TRUE(BatchDone());
     EXPECT_EQ(ReadFile(local), "figures");
     EXPECT_EQ(refreshed, 1);
@@ -189,6 +192,7 @@ TEST_F(ComnTest, ErrorDropsTheRestOfTheBatch) {
     manager_->RegisterAction(new TestAction(first, [] { return ActionResult::Error; }));
     manager_->RegisterAction(new TestAction(second, nullptr));
     manager_->RegisterAction(new TestAction(third, nullptr));
+    StartEngine();
     ASSERT_TRUE(BatchDone());
     EXPECT_EQ(callbacks_.error, 1);
     EXPECT_EQ(callbacks_.success, 0);
@@ -203,6 +207,7 @@ TEST_F(ComnTest, UnknownOpenModeIsAnError) {
     auto* action = new TestAction(counted, nullptr);
     action->openMode = 7;
     manager_->RegisterAction(action);
+    StartEngine();
     ASSERT_TRUE(BatchDone());
     EXPECT_EQ(callbacks_.error, 1);
 }
@@ -221,6 +226,7 @@ TEST_F(ComnTest, UserAbortDuringALargeDownloadDropsTheRest) {
     manager_->RegisterAction(new CNbxComnActionDownload(nodes_[0].get(), "/big.bin",
                                                         Root() + "/big.bin", "\"big.bin\""));
     manager_->RegisterAction(new TestAction(after, nullptr));
+    StartEngine();
     ASSERT_TRUE(BatchDone());
     EXPECT_EQ(callbacks_.aborted, 1);
     EXPECT_EQ(after.runs, 0);
@@ -229,6 +235,7 @@ TEST_F(ComnTest, UserAbortDuringALargeDownloadDropsTheRest) {
 }
 
 TEST_F(ComnTest, FixedTotalCountsAcrossBatches) {
+    StartEngine();
     manager_->SetFixedProgressTotal(true, 3);
     Counted counted;
     for (int batch = 1; batch <= 3; ++batch) {
@@ -249,6 +256,7 @@ TEST_F(ComnTest, SettingsAreFrozenWhileABatchRunsAndLateActionsJoinIt) {
         release.Wait();
         return ActionResult::Success;
     }));
+    StartEngine();
     ASSERT_TRUE(Eventually([&] { return blocker.runs == 1; }));
     manager_->SetProgressHidden(true);  // too late for this batch
     manager_->RegisterAction(new TestAction(late, nullptr));
@@ -266,6 +274,7 @@ TEST_F(ComnTest, SettingsAreFrozenWhileABatchRunsAndLateActionsJoinIt) {
 }
 
 TEST_F(ComnTest, ShutDownWhileIdleAndWhileATransferRuns) {
+    StartEngine();
     EXPECT_TRUE(manager_->Stop());
     EXPECT_NE(ReadFile(Root() + "/session.log")
                   .find("INFO: CNbxComnManager::NbxComnManagerEngine(): Nbx Communication "
@@ -320,6 +329,7 @@ TEST_F(ComnTest, NodeToNodeCopyAndMove) {
     }
     manager_->RegisterAction(new CNbxComnActionMoveNodeToNode(
         nodes_[1].get(), "/moved.bin", nodes_[0].get(), "/exact.bin", "exact.bin"));
+    StartEngine();
     ASSERT_TRUE(BatchDone());
     EXPECT_EQ(callbacks_.success, 4);
     for (const auto& f : files) {
@@ -336,6 +346,7 @@ TEST_F(ComnTest, RefusedUploadKeepsTheSource) {
     fs::create_directories(OnServer("two", "/no-upload"));
     manager_->RegisterAction(new CNbxComnActionMoveNodeToNode(
         nodes_[1].get(), "/no-upload/keep.txt", nodes_[0].get(), "/keep.txt", "keep.txt"));
+    StartEngine();
     ASSERT_TRUE(BatchDone());
     EXPECT_EQ(callbacks_.error, 1);
     EXPECT_EQ(ReadFile(OnServer("one", "/keep.txt")), "precious");
@@ -365,6 +376,7 @@ TEST_F(ComnTest, SessionDownloadServesAReaderAndSurvivesOneThatGivesUp) {
     auto channel = std::make_shared<SessionDownloadChannel>();
     manager_->RegisterAction(
         new CNbxComnActionSessionDownload(nodes_[0].get(), "/stream.bin", "stream", channel));
+    StartEngine();
     std::string got;
     std::thread reader([&] {
         std::uint64_t size = 0;

@@ -207,7 +207,9 @@ TEST_F(ThumbManagerTest, ABatchArrivesInOrderComposedToTheSquare) {
         EXPECT_EQ(fake->target.width, e.at.width);
         EXPECT_EQ(fake->target.height, e.at.height);
     }
-    EXPECT_NE(AccessLog().find("GET /share/Photos/small.png?cx=96&cy=96"), std::string::npos);
+    EXPECT_NE(server_->AccessLogWith("GET /share/Photos/small.png?cx=96&cy=96")
+                  .find("GET /share/Photos/small.png?cx=96&cy=96"),
+              std::string::npos);
     const std::string record =
         "INFO: CNbxFileThumbManager::NbxFileThumbManagerEngine(): Active thumb pointer = 0x";
     std::size_t records = 0;

@@ -76,6 +76,16 @@ WebDavServer::~WebDavServer() {
     return ::testing::AssertionFailure() << error_;
 }
 
+std::string WebDavServer::AccessLogWith(const std::string& needle) const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    std::string log = ReadFile(StateDir() + "/access.log");
+    while (log.find(needle) == std::string::npos && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        log = ReadFile(StateDir() + "/access.log");
+    }
+    return log;
+}
+
 std::string WebDavServer::Name(Kind kind) {
     return kind == Kind::kApache ? "Apache" : "Lighttpd";
 }

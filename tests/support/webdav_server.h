@@ -36,6 +36,10 @@ public:
     std::string DataDir() const { return root_ + "/data"; }
     // Configuration, logs (error.log, access.log) and the pid file.
     std::string StateDir() const { return root_ + "/state"; }
+    // The access log once it holds needle, or as it stands after a few seconds. The server
+    // writes a request's record only after the client has its answer, so a test that reads
+    // the log right after a request must wait for it.
+    std::string AccessLogWith(const std::string& needle) const;
 
     // "Apache" or "Lighttpd", for test names.
     static std::string Name(Kind kind);

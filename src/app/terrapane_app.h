@@ -1,0 +1,98 @@
+#pragma once
+
+// The one application object: brings the system up in a fixed order, owns the process-wide
+// services (node list, file monitor manager, node-state thread), keeps the registry of explorer
+// frames and of frames with a shell data transfer running, answers the application commands and
+// takes the system down. It lives on the user-interface thread; a QApplication must exist.
+
+#include <QObject>
+#include <QPointer>
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "monitor/file_monitor_manager.h"
+#include "nodes/node_list.h"
+#include "platform/event.h"
+#include "platform/worker_thread.h"
+
+class CMainFrame;
+class CFileMonitorFrame;
+class CTerraPaneView;
+class QWidget;
+
+class CTerraPaneApp : public QObject {
+    Q_OBJECT
+public:
+    CTerraPaneApp();
+    ~CTerraPaneApp() override;
+
+    // The one instance, while it exists.
+    static CTerraPaneApp* Instance();
+
+    // True to run the event loop; false to end at once (ExitInstance still runs).
+    bool InitInstance();
+    int ExitInstance();
+
+    CNbxNodeList& NodeList() { return nodeList_; }
+    CNbxFileMonitorManager& MonitorManager() { return monitorManager_; }
+    bool IsExiting() const { return exiting_; }
+
+    // Frame registry, in creation order; the main window is one of them.
+    void AddTopFrame(CMainFrame* frame);
+    void OnTopFrameClosing(CMainFrame* frame);
+    void RemoveTopFrame(CMainFrame* frame);
+    CMainFrame* MainWindow() const { return mainWindow_; }
+    void SetMainWindow(CMainFrame* frame) { mainWindow_ = frame; }
+    const std::vector<CMainFrame*>& TopFrames() const { return frames_; }
+    int TopFrameCount() const { return static_cast<int>(frames_.size()); }
+    // Sent to every frame in list order (from any thread: the caller waits).
+    void BroadcastNodeState(const std::string& title, int state);
+    void RefreshAllFrames();
+    void CloseOtherTopFrames();
+
+    // Frames with a shell data transfer running.
+    void AsyncTransferStarted(CMainFrame* frame);
+    void FrameFinishedAsyncTransfer(CMainFrame* frame);
+    bool IsAsyncTransferRunning() const;
+
+    // The node-state thread: one pass over the nodes, reporting each node's state.
+    bool StartMonitorThread();
+    void StopMonitorThread();
+
+    // New windows.
+    CMainFrame* OpenNodeInNewFrame(const std::string& title, const std::string& path);
+    CMainFrame* OpenFolderInNewFrame(CNbxNode* node, const std::string& path);
+
+    // Application commands.
+    void OnFileNewFrame();
+    void OnAppExit();
+    void OnOptionsOpenedFilesMgr();
+    CFileMonitorFrame* OpenedFilesFrame() const;
+
+    // The exit confirmation for a parent window: 1 go on (also when nothing is open or the
+    // application exits already), 2 declined, or the code a WM_END_MODAL ended it with.
+    int ConfirmExitWithOpenFiles(QWidget* parent);
+
+    // The view a drag or a clipboard copy of this program started from.
+    CTerraPaneView* transferSourceView = nullptr;
+
+private:
+    class MonitorCallback;
+    CMainFrame* CreateFrame();
+
+    CNbxFileMonitorManager monitorManager_;
+    CNbxNodeList nodeList_;
+    QPointer<CFileMonitorFrame> openedFiles_;
+    std::shared_ptr<MonitorCallback> monitorCallback_;
+    nbx::WorkerThread nodeStateThread_;
+    std::shared_ptr<std::atomic<bool>> stopNodeState_;
+    std::vector<CMainFrame*> frames_;
+    CMainFrame* mainWindow_ = nullptr;
+    std::vector<CMainFrame*> asyncFrames_;
+    mutable std::mutex asyncLock_;
+    bool exiting_ = false;
+    bool exitConfirming_ = false;
+};

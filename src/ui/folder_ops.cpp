@@ -1,0 +1,1 @@
+// Filled in by its subsystem.

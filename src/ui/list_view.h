@@ -1,0 +1,130 @@
+#pragma once
+
+// The list control both list windows share: rows with column texts, an image index and item
+// data, the four styles of a file explorer (icons, small icons, list, details), groups, label
+// editing, and sorting by any column with the three comparison rules.
+//
+// Rows are addressed by their position (0 = first shown). Image indices refer to the image
+// lists set with SetImageLists; all lists hold the same number of images, index i of each
+// belongs to the same row image; -1 is no image.
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "ui/ui_logic.h"
+
+class QAbstractItemView;
+class QStandardItemModel;
+class QStackedLayout;
+
+// An image list: images of one size.
+class ImageList {
+public:
+    explicit ImageList(QSize size = QSize(16, 16)) : size_(size) {}
+    QSize Size() const { return size_; }
+    int Count() const { return static_cast<int>(images_.size()); }
+    int Add(const QPixmap& pixmap);  // scaled to the size if it differs; returns the index
+    void Replace(int index, const QPixmap& pixmap);
+    void RemoveAll() { images_.clear(); }
+    const QPixmap& At(int index) const { return images_.at(index); }
+
+private:
+    QSize size_;
+    std::vector<QPixmap> images_;
+};
+
+class SListView : public QWidget {
+    Q_OBJECT
+public:
+    enum class Style { kIcons, kSmallIcons, kList, kDetails };
+
+    explicit SListView(QWidget* parent = nullptr);
+    ~SListView() override;
+
+    // Columns.
+    void InsertColumn(int column, const QString& title, int width,
+                      Qt::Alignment alignment = Qt::AlignLeft);
+    void DeleteAllColumns();
+    int ColumnCount() const;
+
+    // Rows. `at` < 0 or beyond the end appends. `group` < 0: no group.
+    int InsertRow(int at, const QString& text, int image, std::intptr_t data, int group = -1);
+    void DeleteRow(int row);
+    void DeleteAllRows();  // the focused row becomes -1
+    int RowCount() const;
+    QString Text(int row, int column = 0) const;
+    void SetText(int row, int column, const QString& text);
+    int Image(int row) const;
+    void SetImage(int row, int image);
+    std::intptr_t Data(int row) const;
+    void SetData(int row, std::intptr_t data);
+    // The first row whose text equals the text, ignoring case; -1 when none.
+    int FindRow(const QString& text) const;
+
+    // Groups, shown while grouping is on; rows carry their group id.
+    void SetGroupsEnabled(bool enabled);
+    bool GroupsEnabled() const;
+    void InsertGroup(int id, const QString& header);
+    void RemoveAllGroups();
+
+    // Images.
+    void SetImageLists(const ImageList* small, const ImageList* normal);
+    void UpdateImages();  // the lists' images changed; repaint
+
+    // Style and repainting.
+    void SetStyle(Style style);
+    Style GetStyle() const;
+    void SetRedraw(bool on);
+    void SetBackground(const QColor& color, const QPixmap& watermark = QPixmap());
+
+    // Selection and focus.
+    std::vector<int> SelectedRows() const;  // in row order
+    void SetSelected(int row, bool selected);
+    void ClearSelection();
+    int FocusedRow() const { return focusedRow_; }
+    void SetCutState(int row, bool cut);
+    bool CutState(int row) const;
+
+    // Label editing. BeginLabelEdit asks OnBeginLabelEdit; the edit ends in OnEndLabelEdit
+    // with the text, or none when it was cancelled.
+    bool BeginLabelEdit(int row);
+    bool IsLabelEditing() const;
+    class QLineEdit* LabelEditor() const;  // while editing
+
+    // Sorting: order < 0 ascending, > 0 descending, 0 toggles (ascending for a new column).
+    // False, leaving the rows alone, when the list is empty; column and direction change anyway.
+    bool SortByColumn(int order, int column, nbx::ui::CompareRule rule);
+    int SortColumn() const { return sortColumn_; }
+    bool SortAscending() const { return ascending_; }
+    void MoveRowToTop(int row, int group);
+
+    // The row under a point of this widget, -1 for none.
+    int RowAt(const QPoint& point) const;
+    QRect RowRect(int row) const;
+    QAbstractItemView* CurrentItemView() const;
+
+protected:
+    virtual void OnColumnClick(int column);
+    virtual void OnFocusedRowChanging(int newRow, int oldRow);
+    // Default: refuse in details style, allow otherwise.
+    virtual bool OnBeginLabelEdit(int row);
+    // Return true to keep the new text.
+    virtual bool OnEndLabelEdit(int row, const std::optional<QString>& text);
+    virtual void OnRowDoubleClicked(int row, Qt::KeyboardModifiers modifiers);
+    virtual void OnContextMenu(const QPoint& globalPos);
+    virtual void OnSelectionChanged();
+    // Key presses reach this first; the event then goes on its normal way.
+    virtual void OnKeyDown(QKeyEvent* event);
+
+private:
+    struct Impl;
+    Impl* impl_;
+    int sortColumn_ = -1;
+    bool ascending_ = true;
+    int focusedRow_ = -1;
+};

@@ -1,0 +1,142 @@
+#pragma once
+
+// One explorer window: the address bar above its view, the status bar with the thumbnail
+// slider below, and what works for this window alone: its file-system service, its queue of
+// actions (communication manager) and of thumbnails, and the progress dialog. It decides
+// whether the view shows the node list (mode 1) or a folder of the current node (mode 2).
+// Everything here runs on the user-interface thread; the engines reach the frame only through
+// ID_REFRESH_LOCATION (sent) and through the view.
+
+#include <QComboBox>
+#include <QMainWindow>
+#include <QPointer>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "comn/comn_manager.h"
+#include "monitor/thumb_manager.h"
+#include "remotefs/fs_service.h"
+#include "ui/list_view.h"
+#include "ui/ui_logic.h"
+
+class CDlgProgress;
+class CDlgAbout;
+class CNbxNode;
+class CTerraPaneView;
+class CMainFrame;
+class QAction;
+class QLabel;
+class QSlider;
+class QMenu;
+
+// The address bar: an editable combo box whose items carry an AddressItem. Enter posts
+// WM_ADDRESS_ENTERED to the owner frame.
+class CAddressBar : public QComboBox {
+    Q_OBJECT
+public:
+    explicit CAddressBar(CMainFrame* owner);
+    // Replaces the items, selecting items.selected.
+    void SetItems(const nbx::ui::AddressBarItems& items);
+    // The record of the selected item; none when nothing is selected.
+    const nbx::ui::AddressItem* SelectedRecord() const;
+    QString EditText() const;
+    void SetEditText(const QString& text);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    CMainFrame* owner_;
+    std::vector<nbx::ui::AddressItem> records_;
+};
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 740, kHeight = 480, kMinSize = 356;
+    enum ViewMode : int { kModeNone = 0, kModeNodes = 1, kModeFolder = 2 };
+
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Creates the window's parts and starts the engines; false (logged) when a part failed.
+    bool Create();
+
+    // The view and what the view reads directly.
+    CTerraPaneView* View() const { return view_; }
+    CNbxFileSystemService& FileSystem() { return fileSystem_; }
+    CNbxComnManager& ComnManager() { return comnManager_; }
+    CNbxFileThumbManager& ThumbManager() { return thumbManager_; }
+    CDlgProgress* Progress() const { return progress_; }
+    CNbxNode* CurrentNode() const { return currentNode_; }
+    void SetCurrentNode(CNbxNode* node) { currentNode_ = node; }
+    const std::string& TempFolder() const { return tempFolder_; }
+    int GetViewMode() const { return viewMode_; }
+    void SetViewMode(int mode) { viewMode_ = mode; }
+    bool IsNavigating() const { return navigating_; }
+    CAddressBar* AddressBar() const { return addressBar_; }
+
+    // Refills the address bar for the path and sets the window title.
+    void SetLocation(const std::string& path);
+    // Lists the address selected in the address bar; reports a failure with a message box.
+    bool NavigateFromAddress();
+    // Leaves the current node and shows the node list.
+    void ShowNodeView();
+    // ID_REFRESH_LOCATION.
+    void RefreshLocation();
+    void LayoutStatusBar();
+    void SetStatusText(int part, const QString& text);
+    QString StatusText(int part) const;
+    void SetProgressTitle(int stringId);
+    void SetProgressPreparing();
+    void SetBigIcon(int resource);
+
+    // The thumbnail slider (12..24; thumbnails 4 × position).
+    QSlider* Slider() const { return slider_; }
+    void ShowSlider(bool show);
+    void SetSliderPosition(int position);
+
+    // For new windows: the active view's settings.
+    int GetViewStyle() const;
+    void ApplySort(int column, bool ascending);
+    void ApplyThumbnailSize(int width, int height, bool sliderOnly);
+
+    // The action of a command number; every menu entry and shortcut is one.
+    QAction* Action(int command) const;
+    // Updates the enabled and checked states of the actions (the view decides most).
+    void UpdateCommands();
+
+    // Typed and picked addresses (also reachable through the events).
+    void OnAddressEntered();
+    void OnAddressPicked();
+
+protected:
+    bool event(QEvent* event) override;  // the messages of the frame
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;  // activation
+
+private:
+    void BuildMenus();
+    void OnCommand(int command);
+    void OnAbout();
+    void Destroy();
+
+    CNbxFileSystemService fileSystem_;
+    CNbxComnManager comnManager_;
+    CNbxFileThumbManager thumbManager_;
+    CNbxNode* currentNode_ = nullptr;
+    std::string tempFolder_;
+    int viewMode_ = kModeNone;
+    CDlgProgress* progress_ = nullptr;
+    QPointer<CDlgAbout> about_;
+    QPointer<QWidget> exitDialog_;
+    bool navigating_ = false;
+    bool destroyed_ = false;
+    CAddressBar* addressBar_ = nullptr;
+    CTerraPaneView* view_ = nullptr;
+    QLabel* statusParts_[3] = {};
+    QSlider* slider_ = nullptr;
+    std::map<int, QAction*> actions_;
+};

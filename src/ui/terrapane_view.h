@@ -104,6 +104,35 @@ protected:
 private:
     class ThumbCallbackImpl;
 
+    // ---- node view (node_view.cpp) ----
+    void NodeView_OnCommand(int command);
+    bool NodeView_IsCommandEnabled(int command) const;
+    void NodeView_OpenRow(int row, bool newWindow);
+    void NodeView_OnContextMenu(const QPoint& globalPos);
+    bool NodeView_OnBeginLabelEdit(int row);
+    bool NodeView_OnEndLabelEdit(int row, const std::optional<QString>& text);
+    void UpdateStatusBarInfoNodeView();
+    bool CheckNodeConfiguration(const std::string& title);
+    bool WakeUpNode(const std::string& title);
+    bool RenameNode(int row, const std::string& newTitle);
+    // ---- end of node view ----
+
+    // ---- folder view (folder_view.cpp, folder_ops.cpp) ----
+    void FolderView_OnCommand(int command);
+    bool FolderView_IsCommandEnabled(int command) const;
+    void FolderView_OnContextMenu(const QPoint& globalPos);
+    bool FolderView_OnBeginLabelEdit(int row);
+    bool FolderView_OnEndLabelEdit(int row, const std::optional<QString>& text);
+    // The manager, thumbnail and monitor messages (1424, 1425, 1434, 1435, 1444, 1445).
+    bool FolderView_OnMessage(QEvent* event);
+    void FolderView_OnTimer(int timerId);
+    void UpdateStatusBarInfoFolderView();
+    void OpenItem(int row, bool newWindow);
+    void ResetImageLists();
+    int GetIconIndex(const std::string& key, const QIcon& icon);
+    int AddThumbnailImage(const QImage& bitmap, const std::string& key, const QIcon& icon);
+    // ---- end of folder view ----
+
     CMainFrame* frame_;
     std::string currentPath_;
     std::string oldName_;

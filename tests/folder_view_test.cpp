@@ -1,1 +1,771 @@
+// The folder view of a real frame against real servers: Apache for shared folders and device
+// nodes, the development service for the cloud disk. Listing, new folder, rename, delete, up,
+// thumbnails, and opening a file for editing until its upload, on a fake desktop whose editors
+// change what they open.
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/deployment_profile.h"
+#include "app/session_log.h"
+#include "app/terrapane_app.h"
+#include "comn/dlg_progress.h"
+#include "monitor/file_monitor.h"
+#include "platform/http_client.h"
+#include "support/dev_service.h"
+#include "support/fake_desktop.h"
+#include "support/raw_http_server.h"
+#include "support/ui_test_support.h"
+#include "support/webdav_server.h"
+#include "ui/dlg_modal.h"
+#include "ui/main_frame.h"
+#include "ui/qimage_decoder.h"
+#include "ui/terrapane_view.h"
+#include "ui/ui_events.h"
+
+namespace fs = std::filesystem;
+using nbx::test::FakeDesktop;
+using nbx::test::HttpResponse;
+using nbx::test::MessageBoxRecorder;
+using nbx::test::PollUntil;
+using nbx::test::ReadFile;
+using nbx::test::WriteFile;
+using namespace nbx::ui;
+
+// The view's insides that the tests look at.
+class ViewTestPeer {
+public:
+    static const ImageList& Thumbs(const CTerraPaneView& view) { return *view.thumbs_; }
+    static const std::map<std::string, int>& IconCache(const CTerraPaneView& view) {
+        return view.iconCache_;
+    }
+    static bool CreatingFolder(const CTerraPaneView& view) { return view.creatingFolder_; }
+    static void ContextMenu(CTerraPaneView& view) { view.FolderView_OnContextMenu(QPoint(5, 5)); }
+};
+
+namespace {
+
+// Every test of this program runs in the fake desktop's private home; ctest gives each its own.
+::testing::Environment* const g_desktop = ::testing::AddGlobalTestEnvironment(new FakeDesktop);
+
+constexpr const char* kLogin = "me@example.net";
+constexpr const char* kPassword = "disk pass";
+constexpr QRgb kRed = 0xFFFF0000;
+
+std::string Png(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.toStdString();
+}
+
+QImage Flat(int size, QRgb colour) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(colour);
+    return image;
+}
+
+// Writes the file, making its folders first.
+void Put(const std::string& path, const std::string& content) {
+    fs::create_directories(fs::path(path).parent_path());
+    WriteFile(path, content);
+}
+
+void PressKey(QWidget* widget, int key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QApplication::sendEvent(widget, &press);
+}
+
+class FolderViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Each test starts with no database and no log of an earlier test of this process.
+        fs::remove_all(FakeDesktop::Root() + "/data/nimbexshell");
+        fs::remove_all(FakeDesktop::Root() + "/state/nimbexshell");
+        static CQImageDecoder decoder;
+        SetImageDecoder(&decoder);
+        defaultInFront_ = CTerraPaneView::isFrameInFront;
+        CTerraPaneView::isFrameInFront = [this](const CMainFrame*) { return inFront_; };
+        server_ = std::make_unique<nbx::test::WebDavServer>(
+            nbx::test::WebDavServer::Kind::kApache, std::vector<std::string>{"share", "ws"},
+            std::vector<nbx::test::WebDavServer::User>{{"demo", "s3cret"}});
+        ASSERT_TRUE(server_->Started());
+        app_ = std::make_unique<CTerraPaneApp>();
+        ASSERT_TRUE(app_->InitInstance());
+        frame_ = app_->MainWindow();
+        ASSERT_NE(frame_, nullptr);
+        view_ = frame_->View();
+        share_ = AddNode({.node_type = NodeType::SharedFolder,
+                          .nbx_proxy = server_->BaseUrl(),
+                          .node_name = "share",
+                          .login = "demo",
+                          .password = "s3cret",
+                          .title_name = "Share"});
+        workstation_ = AddNode({.node_type = NodeType::ServiceNode,
+                                .device_type = DeviceKind::Workstation,
+                                .nbx_proxy = server_->BaseUrl(),
+                                .node_name = "ws",
+                                .login = "demo",
+                                .password = "s3cret",
+                                .title_name = "Workstation"});
+    }
+    void TearDown() override {
+        if (app_ != nullptr) {
+            app_->ExitInstance();
+            app_.reset();
+        }
+        disk_.reset();
+        if (::getenv("NIMBEXSHELL_DEPLOYMENT") != nullptr) {
+            ::unsetenv("NIMBEXSHELL_DEPLOYMENT");
+            ReloadDeploymentProfile();
+            nbx::http::SetDefaultTls({});
+        }
+        CTerraPaneView::isFrameInFront = defaultInFront_;
+    }
+
+    CNbxNode* AddNode(NodeSettings settings) {
+        auto node = std::make_unique<CNbxNode>(std::move(settings));
+        return app_->NodeList().AddNode(node);
+    }
+    CNbxNode* AddDiskNode() {
+        disk_ = std::make_unique<nbx::test::DevService>(
+            std::vector<nbx::test::DevService::Account>{{kLogin, kPassword}});
+        EXPECT_TRUE(disk_->Started());
+        const std::string profile = FakeDesktop::Root() + "/deployment.ini";
+        Put(profile, "[Service]\nDiskApiHost=" + disk_->DiskHost() +
+                               "\n[Tls]\nCaBundle=" + disk_->CaFile() + "\n");
+        ::setenv("NIMBEXSHELL_DEPLOYMENT", profile.c_str(), 1);
+        ApplyDeploymentTls(ReloadDeploymentProfile());
+        return AddNode({.node_type = NodeType::ServiceNode,
+                        .device_type = DeviceKind::Disk,
+                        .nbx_proxy = disk_->DiskUrl(),
+                        .login = kLogin,
+                        .password = kPassword,
+                        .title_name = "Disk"});
+    }
+
+    // What the frame does for an address of the node: the address bar, then the listing.
+    int Open(CNbxNode* node, const std::string& path) {
+        frame_->SetCurrentNode(node);
+        frame_->SetLocation(path);
+        return view_->Navigate(path);
+    }
+    std::string OnServer(const std::string& node, const std::string& path) const {
+        return server_->DataDir() + "/" + node + path;
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (int row = 0; row < view_->RowCount(); ++row) {
+            names.push_back(view_->Text(row).toStdString());
+        }
+        return names;
+    }
+    int RowOf(const std::string& name) const {
+        for (int row = 0; row < view_->RowCount(); ++row) {
+            if (view_->Text(row).toStdString() == name) {
+                return row;
+            }
+        }
+        return -1;
+    }
+    bool Shows(const std::string& name) const { return RowOf(name) >= 0; }
+    void Select(const std::vector<std::string>& names) {
+        view_->ClearSelection();
+        for (const std::string& name : names) {
+            ASSERT_GE(RowOf(name), 0) << name;
+            view_->SetSelected(RowOf(name), true);
+        }
+    }
+    // Until every batch of the frame has run and its refresh has listed the folder again.
+    bool Idle() {
+        nbx::test::ProcessEventsFor(std::chrono::milliseconds(50));
+        return PollUntil([&] { return !frame_->ComnManager().IsBusy() && !view_->IsBusy(); });
+    }
+    std::string Log() const { return ReadFile(SessionLogPath()); }
+    void Edit(const std::string& name, const std::function<void(QLineEdit*)>& change) {
+        Select({name});
+        view_->OnCommand(ID_FILE_RENAME);
+        ASSERT_TRUE(view_->IsLabelEditing());
+        change(view_->LabelEditor());
+    }
+
+    bool inFront_ = true;
+    std::function<bool(const CMainFrame*)> defaultInFront_;
+    MessageBoxRecorder boxes_;
+    std::unique_ptr<nbx::test::WebDavServer> server_;
+    std::unique_ptr<nbx::test::DevService> disk_;
+    std::unique_ptr<CTerraPaneApp> app_;
+    CMainFrame* frame_ = nullptr;
+    CTerraPaneView* view_ = nullptr;
+    CNbxNode* share_ = nullptr;
+    CNbxNode* workstation_ = nullptr;
+};
+
+// ---- listing ----------------------------------------------------------------------------
+
+TEST_F(FolderViewTest, ListsRowsWithTheirSizeAndTypeColumns) {
+    fs::create_directories(OnServer("share", "/docs/sub"));
+    struct File {
+        const char* name;
+        std::size_t size;
+        const char* sizeText;
+        const char* typeText;
+    };
+    const File files[] = {
+        {"empty.nbxq", 0, "0 B", "NBXQ File"},
+        {"kilo.nbxq", 1024, "1024 B", "NBXQ File"},
+        {"kilo1.nbxq", 1025, "2 KB", "NBXQ File"},
+        {"mega.nbxq", 1048576, "1024 KB", "NBXQ File"},
+        {"README", 3, "3 B", "File"},
+        {"dotted.", 1, "1 B", "File"},
+    };
+    for (const File& file : files) {
+        Put(OnServer("share", std::string("/docs/") + file.name), std::string(file.size, 'x'));
+    }
+    ASSERT_EQ(Open(share_, "/docs/"), 200);
+    EXPECT_EQ(frame_->GetViewMode(), CMainFrame::kModeFolder);
+    EXPECT_EQ(view_->CurrentPath(), "/docs/");
+    ASSERT_EQ(view_->RowCount(), 8);
+    EXPECT_EQ(view_->Text(0), "..") << "the listing holds the folder itself: the up entry first";
+    EXPECT_EQ(view_->Item(0)->kind, ViewItem::kUp);
+    for (const File& file : files) {
+        const int row = RowOf(file.name);
+        ASSERT_GE(row, 0) << file.name;
+        EXPECT_EQ(view_->Text(row, 1).toStdString(), file.sizeText) << file.name;
+        EXPECT_EQ(view_->Text(row, 2).toStdString(), file.typeText) << file.name;
+        EXPECT_FALSE(view_->Text(row, 3).isEmpty()) << "the server's date: " << file.name;
+        EXPECT_EQ(view_->Item(row)->kind, ViewItem::kFile);
+        EXPECT_EQ(view_->Item(row)->size, file.size);
+    }
+    const int sub = RowOf("sub");
+    ASSERT_GE(sub, 0);
+    EXPECT_EQ(view_->Item(sub)->kind, ViewItem::kFolder);
+    EXPECT_EQ(view_->Text(sub, 1), "");
+    EXPECT_EQ(view_->Text(sub, 2), "File Folder");
+    EXPECT_EQ(frame_->StatusText(0), "8 objects");
+}
+
+TEST_F(FolderViewTest, AFailedListingLeavesTheViewAsItWas) {
+    Put(OnServer("share", "/f/a.txt"), "a");
+    ASSERT_EQ(Open(share_, "/f/"), 200);
+    const auto before = Names();
+    EXPECT_EQ(view_->Navigate("/missing/"), 404);
+    EXPECT_EQ(Names(), before);
+    EXPECT_EQ(before, (std::vector<std::string>{"..", "a.txt"}));
+    EXPECT_EQ(view_->CurrentPath(), "/f/");
+}
+
+TEST_F(FolderViewTest, DeviceRootShowsOnlyItsThreeFoldersAndTheDiskRootShowsAll) {
+    for (const char* folder : {"MyStorage", "public_html", "sdcard", "Windows", "mystorage"}) {
+        fs::create_directories(OnServer("ws", std::string("/") + folder));
+    }
+    Put(OnServer("ws", "/boot.ini"), "x");
+    ASSERT_EQ(Open(workstation_, "/"), 200);
+    std::vector<std::string> names = Names();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"..", "MyStorage", "public_html", "sdcard"}));
+
+    CNbxNode* disk = AddDiskNode();
+    fs::create_directories(disk_->DiskDir(kLogin) + "/Windows");
+    Put(disk_->DiskDir(kLogin) + "/boot.ini", "x");
+    ASSERT_EQ(Open(disk, "/"), 200);
+    EXPECT_TRUE(Shows("Windows"));
+    EXPECT_TRUE(Shows("boot.ini"));
+    EXPECT_EQ(view_->Text(RowOf("boot.ini"), 1), "1 B");
+}
+
+// ---- new folder, rename, delete -----------------------------------------------------------
+
+TEST_F(FolderViewTest, NewFolderTakesTheNextFreeNameAndIsCreatedWhenTheEditEnds) {
+    fs::create_directories(OnServer("share", "/work/New Folder"));
+    fs::create_directories(OnServer("share", "/work/New Folder (2)"));
+    ASSERT_EQ(Open(share_, "/work/"), 200);
+
+    view_->OnCommand(ID_FILE_NEW_FOLDER);
+    ASSERT_TRUE(view_->IsLabelEditing());
+    EXPECT_EQ(view_->LabelEditor()->text(), "New Folder (3)");
+    PressKey(view_->LabelEditor(), Qt::Key_Escape);  // cancelled, still made
+    EXPECT_FALSE(ViewTestPeer::CreatingFolder(*view_));
+    ASSERT_TRUE(Idle());
+    EXPECT_TRUE(fs::is_directory(OnServer("share", "/work/New Folder (3)")));
+    EXPECT_TRUE(Shows("New Folder (3)")) << "listed again after the creation";
+
+    view_->OnCommand(ID_FILE_NEW_FOLDER);
+    ASSERT_TRUE(view_->IsLabelEditing());
+    EXPECT_EQ(view_->LabelEditor()->text(), "New Folder (4)");
+    view_->LabelEditor()->setText("Reports");
+    PressKey(view_->LabelEditor(), Qt::Key_Return);
+    ASSERT_TRUE(Idle());
+    EXPECT_TRUE(fs::is_directory(OnServer("share", "/work/Reports")));
+    EXPECT_FALSE(fs::exists(OnServer("share", "/work/New Folder (4)")));
+
+    view_->OnCommand(ID_FILE_NEW_FOLDER);
+    ASSERT_TRUE(view_->IsLabelEditing());
+    view_->LabelEditor()->setText("a:b");
+    PressKey(view_->LabelEditor(), Qt::Key_Return);
+    ASSERT_TRUE(Idle());
+    EXPECT_FALSE(fs::exists(OnServer("share", "/work/a:b")));
+    EXPECT_FALSE(Shows("New Folder (4)")) << "the proposed row goes with the listing";
+}
+
+TEST_F(FolderViewTest, RenameMovesButNeverOntoAnExistingName) {
+    Put(OnServer("share", "/r/a.txt"), "a");
+    Put(OnServer("share", "/r/b.txt"), "b");
+    fs::create_directories(OnServer("share", "/r/dir"));
+    ASSERT_EQ(Open(share_, "/r/"), 200);
+
+    Edit("a.txt", [](QLineEdit* editor) {
+        editor->setText("b.txt");
+        PressKey(editor, Qt::Key_Return);
+    });
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(ReadFile(OnServer("share", "/r/a.txt")), "a");
+    EXPECT_EQ(ReadFile(OnServer("share", "/r/b.txt")), "b");
+    EXPECT_TRUE(Shows("a.txt")) << "the refresh brings the old name back";
+    EXPECT_NE(Log().find("WARNING: CTerraPaneView::RenameItem(): CNbxFileTransferService::_EXIST() "
+                         "failed with arg: \"/r/b.txt\""),
+              std::string::npos);
+    EXPECT_EQ(Log().find("registered CNbxComnActionMoveWithinNode()"), std::string::npos);
+
+    // Onto an existing folder's name, too.
+    Edit("a.txt", [](QLineEdit* editor) {
+        editor->setText("dir");
+        PressKey(editor, Qt::Key_Return);
+    });
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(ReadFile(OnServer("share", "/r/a.txt")), "a");
+
+    Edit("dir", [](QLineEdit* editor) {
+        editor->setText("renamed");
+        PressKey(editor, Qt::Key_Return);
+    });
+    ASSERT_TRUE(Idle());
+    EXPECT_TRUE(fs::is_directory(OnServer("share", "/r/renamed")));
+    EXPECT_FALSE(fs::exists(OnServer("share", "/r/dir")));
+    EXPECT_TRUE(Shows("renamed"));
+}
+
+TEST_F(FolderViewTest, RenameToAnInvalidOrUnchangedNameRevertsAndRegistersNothing) {
+    Put(OnServer("share", "/r/a.txt"), "a");
+    ASSERT_EQ(Open(share_, "/r/"), 200);
+    for (const char* text : {"..", "x/y", "", "A.TXT", "q?"}) {
+        Edit("a.txt", [text](QLineEdit* editor) {
+            editor->setText(text);
+            PressKey(editor, Qt::Key_Return);
+        });
+        EXPECT_FALSE(view_->IsLabelEditing());
+        EXPECT_TRUE(Shows("a.txt")) << text;
+        EXPECT_FALSE(frame_->ComnManager().IsBusy()) << text;
+    }
+    EXPECT_EQ(Log().find("CTerraPaneView::RenameItem()"), std::string::npos);
+    EXPECT_EQ(ReadFile(OnServer("share", "/r/a.txt")), "a");
+}
+
+TEST_F(FolderViewTest, DeleteRemovesTheSelectedFileAndFolderButNeverTheUpEntry) {
+    Put(OnServer("share", "/box/old.txt"), "old");
+    Put(OnServer("share", "/box/stays.txt"), "stays");
+    Put(OnServer("share", "/box/tree/leaf.txt"), "leaf");
+    ASSERT_EQ(Open(share_, "/box/"), 200);
+    Select({"..", "old.txt", "tree"});
+    EXPECT_FALSE(view_->IsCommandEnabled(ID_FILE_DELETE)) << "the first selected row is ..";
+
+    boxes_.QueueAnswer(kIdNo);
+    view_->OnCommand(ID_FILE_DELETE);
+    ASSERT_TRUE(Idle());
+    EXPECT_TRUE(fs::exists(OnServer("share", "/box/old.txt"))) << "answered No";
+
+    view_->OnCommand(ID_FILE_DELETE);  // Yes
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(boxes_.Ids(), (std::vector<int>{214, 214}));
+    EXPECT_FALSE(fs::exists(OnServer("share", "/box/old.txt")));
+    EXPECT_FALSE(fs::exists(OnServer("share", "/box/tree")));
+    EXPECT_TRUE(fs::exists(OnServer("share", "/box/stays.txt")));
+    EXPECT_EQ(Names(), (std::vector<std::string>{"..", "stays.txt"}));
+    const std::string log = Log();
+    std::size_t deletes = 0;
+    for (std::size_t at = 0; (at = log.find("CTerraPaneView::_FolderView_OnFileDelete(): registered "
+                                            "CNbxComnActionDelete()",
+                                            at)) != std::string::npos;
+         ++at) {
+        ++deletes;
+    }
+    EXPECT_EQ(deletes, 2u);
+}
+
+TEST_F(FolderViewTest, ChangesAreRefusedAtTheRootOfADeviceNode) {
+    fs::create_directories(OnServer("ws", "/MyStorage"));
+    ASSERT_EQ(Open(workstation_, "/"), 200);
+    Select({"MyStorage"});
+    for (int command : {ID_FILE_RENAME, ID_FILE_DELETE, ID_FILE_NEW_FOLDER, ID_EDIT_CUT,
+                        ID_EDIT_COPY, ID_EDIT_PASTE}) {
+        EXPECT_FALSE(view_->IsCommandEnabled(command)) << command;
+    }
+    EXPECT_TRUE(view_->IsCommandEnabled(ID_FILE_OPEN_ITEM));
+    view_->OnCommand(ID_FILE_NEW_FOLDER);
+    view_->OnCommand(ID_FILE_RENAME);
+    EXPECT_FALSE(view_->IsLabelEditing());
+    EXPECT_EQ(Names().size(), 2u);
+
+    ASSERT_EQ(Open(workstation_, "/MyStorage/"), 200);
+    Select({".."});
+    EXPECT_FALSE(view_->IsCommandEnabled(ID_FILE_RENAME));
+    EXPECT_TRUE(view_->IsCommandEnabled(ID_FILE_NEW_FOLDER));
+}
+
+// ---- open folders ---------------------------------------------------------------------------
+
+TEST_F(FolderViewTest, UpListsTheParentAndAtTheRootShowsTheNodeList) {
+    Put(OnServer("share", "/outer/inner/x.txt"), "x");
+    ASSERT_EQ(Open(share_, "/outer/"), 200);
+    Select({"inner"});
+    PostMessage(view_, WM_VIEW_OPEN);  // Enter
+    ASSERT_TRUE(PollUntil([&] { return view_->CurrentPath() == "/outer/inner/"; }));
+    EXPECT_TRUE(Shows("x.txt"));
+
+    Select({".."});
+    PostMessage(view_, WM_VIEW_OPEN);
+    ASSERT_TRUE(PollUntil([&] { return view_->CurrentPath() == "/outer/"; }));
+    Select({".."});
+    PostMessage(view_, WM_VIEW_OPEN);
+    ASSERT_TRUE(PollUntil([&] { return view_->CurrentPath() == "/"; }));
+    EXPECT_EQ(frame_->GetViewMode(), CMainFrame::kModeFolder);
+
+    Select({".."});
+    PostMessage(view_, WM_VIEW_OPEN);
+    ASSERT_TRUE(PollUntil([&] { return frame_->GetViewMode() == CMainFrame::kModeNodes; }));
+    EXPECT_EQ(frame_->CurrentNode(), nullptr);
+}
+
+TEST_F(FolderViewTest, OpenWithSeveralFoldersOpensAWindowForEach) {
+    for (const char* folder : {"/many/one", "/many/two", "/many/three"}) {
+        fs::create_directories(OnServer("share", folder));
+    }
+    ASSERT_EQ(Open(share_, "/many/"), 200);
+    Select({"..", "one", "two", "three"});
+    view_->OnCommand(ID_FILE_OPEN_ITEM);
+    ASSERT_EQ(app_->TopFrameCount(), 4) << "the up entry among several rows is skipped";
+    std::vector<std::string> paths;
+    for (const CMainFrame* frame : app_->TopFrames()) {
+        if (frame != frame_) {
+            paths.push_back(frame->View()->CurrentPath());
+        }
+    }
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths, (std::vector<std::string>{"/many/one/", "/many/three/", "/many/two/"}));
+    EXPECT_EQ(view_->CurrentPath(), "/many/");
+}
+
+std::string Multistatus(const std::vector<std::pair<std::string, bool>>& entries) {
+    std::string xml = "<?xml version=\"1.0\"?><d:multistatus xmlns:d=\"DAV:\">";
+    for (const auto& [href, folder] : entries) {
+        xml += "<d:response><d:href>" + href + "</d:href><d:propstat><d:prop><d:resourcetype>" +
+               (folder ? "<d:collection/>" : "") +
+               "</d:resourcetype><d:getcontentlength>1</d:getcontentlength></d:prop>"
+               "<d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response>";
+    }
+    return xml + "</d:multistatus>";
+}
+
+// A listing asked for while another one waits for its answer (a refresh that the engine sends
+// meanwhile) is not refused: it follows once the first is done.
+TEST_F(FolderViewTest, AListingAskedForDuringAListingFollowsIt) {
+    using namespace std::chrono_literals;
+    const std::string first = HttpResponse(
+        207, Multistatus({{"/slow/first/", true}, {"/slow/first/a.txt", false}}));
+    nbx::test::RawHttpServer server(std::vector<nbx::test::RawReply>{
+        {.bytes = first, .block = first.size(), .pause = 300ms},
+        {.bytes = HttpResponse(
+             207, Multistatus({{"/slow/second/", true}, {"/slow/second/x.txt", false}}))}});
+    CNbxNode* slow = AddNode({.node_type = NodeType::SharedFolder,
+                              .nbx_proxy = server.BaseUrl(),
+                              .node_name = "slow",
+                              .login = "demo",
+                              .password = "s3cret",
+                              .title_name = "Slow"});
+    frame_->SetCurrentNode(slow);
+    frame_->SetLocation("/first/");
+    std::optional<int> nested;
+    QMetaObject::invokeMethod(
+        view_,
+        [&] {
+            frame_->SetLocation("/second/");
+            nested = view_->Navigate("/second/");
+        },
+        Qt::QueuedConnection);
+    ASSERT_EQ(view_->Navigate("/first/"), 200);
+    ASSERT_TRUE(nested.has_value()) << "asked for while the first listing waited";
+    EXPECT_EQ(*nested, 200);
+    EXPECT_TRUE(Shows("a.txt"));
+    ASSERT_TRUE(PollUntil([&] { return view_->CurrentPath() == "/second/"; }));
+    EXPECT_TRUE(Shows("x.txt"));
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].target, "/slow/second/");
+}
+
+// The entries of the context menus, by command number: enabled and checked.
+struct MenuEntry {
+    bool enabled;
+    bool checked;
+    bool operator==(const MenuEntry&) const = default;
+};
+std::map<int, MenuEntry> ShowContextMenu(CTerraPaneView& view) {
+    std::map<int, MenuEntry> entries;
+    QTimer::singleShot(0, [&entries] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        std::vector<QMenu*> menus{menu};
+        for (std::size_t i = 0; i < menus.size(); ++i) {
+            for (QAction* action : menus[i]->actions()) {
+                if (action->menu() != nullptr) {
+                    menus.push_back(action->menu());
+                } else if (!action->isSeparator()) {
+                    entries[action->data().toInt()] = {action->isEnabled(), action->isChecked()};
+                }
+            }
+        }
+        menu->close();
+    });
+    ViewTestPeer::ContextMenu(view);
+    return entries;
+}
+
+TEST_F(FolderViewTest, ContextMenusGrayWhatCannotBeDoneAndCheckTheStyleAndSort) {
+    fs::create_directories(OnServer("ws", "/MyStorage/sub"));
+    Put(OnServer("ws", "/MyStorage/a.txt"), "a");
+    ASSERT_EQ(Open(workstation_, "/"), 200);
+    Select({"MyStorage"});
+    auto entries = ShowContextMenu(*view_);
+    EXPECT_EQ(entries[ID_FILE_OPEN_ITEM], (MenuEntry{true, false}));
+    for (int command : {ID_FILE_EDIT, ID_FILE_RENAME, ID_FILE_DELETE}) {
+        EXPECT_FALSE(entries.at(command).enabled) << "at the device root: " << command;
+    }
+
+    ASSERT_EQ(Open(workstation_, "/MyStorage/"), 200);
+    Select({"a.txt", "sub"});
+    entries = ShowContextMenu(*view_);
+    EXPECT_TRUE(entries.at(ID_FILE_DELETE).enabled);
+    EXPECT_FALSE(entries.at(ID_FILE_RENAME).enabled) << "two rows";
+    Select({".."});
+    entries = ShowContextMenu(*view_);
+    EXPECT_FALSE(entries.at(ID_FILE_DELETE).enabled);
+    EXPECT_FALSE(entries.at(ID_FILE_RENAME).enabled);
+
+    view_->ClearSelection();
+    view_->OnCommand(ID_VIEW_DETAILS);
+    view_->OnCommand(ID_ARRANGE_SIZE);
+    entries = ShowContextMenu(*view_);
+    EXPECT_EQ(entries.count(ID_FILE_DELETE), 0u) << "the menu without a selection";
+    EXPECT_EQ(entries.at(ID_VIEW_DETAILS), (MenuEntry{true, true}));
+    EXPECT_EQ(entries.at(ID_VIEW_ICONS), (MenuEntry{true, false}));
+    EXPECT_EQ(entries.at(ID_ARRANGE_SIZE), (MenuEntry{true, true}));
+    EXPECT_EQ(entries.at(ID_ARRANGE_NAME), (MenuEntry{true, false}));
+    EXPECT_TRUE(entries.at(ID_FILE_NEW_FOLDER).enabled);
+    ASSERT_EQ(Open(workstation_, "/"), 200);
+    view_->ClearSelection();
+    EXPECT_FALSE(ShowContextMenu(*view_).at(ID_FILE_NEW_FOLDER).enabled);
+}
+
+// ---- thumbnails -----------------------------------------------------------------------------
+
+TEST_F(FolderViewTest, PicturesOfAWorkstationGetTheirThumbnails) {
+    Put(OnServer("ws", "/MyStorage/red.png"), Png(Flat(96, kRed)));
+    Put(OnServer("ws", "/MyStorage/notes.txt"), "text");
+    Put(OnServer("share", "/red.png"), Png(Flat(96, kRed)));
+    ASSERT_EQ(Open(workstation_, "/MyStorage/"), 200);
+    const int row = RowOf("red.png");
+    ASSERT_GE(row, 0);
+    const auto& cache = ViewTestPeer::IconCache(*view_);
+    ASSERT_TRUE(PollUntil([&] { return cache.count("/ws/MyStorage/red.png") != 0; }));
+    ASSERT_TRUE(PollUntil([&] { return !view_->IsThumbnailsBusy(); }));
+    const int image = cache.at("/ws/MyStorage/red.png");
+    EXPECT_EQ(view_->Image(RowOf("red.png")), image);
+    const QImage shown = ViewTestPeer::Thumbs(*view_).At(image).toImage();
+    EXPECT_EQ(shown.size(), QSize(48, 48));
+    EXPECT_EQ(shown.pixel(24, 24), kRed);
+    EXPECT_NE(view_->Image(RowOf("notes.txt")), image);
+
+    // Listed again: the picture kept from before.
+    ASSERT_EQ(view_->Navigate("/MyStorage/"), 200);
+    EXPECT_EQ(view_->Image(RowOf("red.png")), image);
+
+    // A shared folder shows no thumbnails.
+    ASSERT_EQ(Open(share_, "/"), 200);
+    nbx::test::ProcessEventsFor(std::chrono::milliseconds(500));
+    EXPECT_EQ(cache.count("/share/red.png"), 0u);
+}
+
+TEST_F(FolderViewTest, ThumbnailSizeChangesOnlyWithinItsRangeAndInAFolder) {
+    Put(OnServer("ws", "/MyStorage/red.png"), Png(Flat(96, kRed)));
+    fs::create_directories(OnServer("ws", "/MyStorage/other"));
+    view_->SetThumbnailSize(64, 64);
+    EXPECT_EQ(view_->ThumbnailWidth(), 48) << "node view";
+
+    ASSERT_EQ(Open(workstation_, "/MyStorage/"), 200);
+    const auto& cache = ViewTestPeer::IconCache(*view_);
+    ASSERT_TRUE(PollUntil([&] { return cache.count("/ws/MyStorage/red.png") != 0; }));
+    workstation_->viewModified = false;
+    for (const auto& [w, h] : {std::pair{100, 100}, {40, 40}, {64, 40}, {48, 48}}) {
+        view_->SetThumbnailSize(w, h);
+        EXPECT_EQ(view_->ThumbnailWidth(), 48) << w << "x" << h;
+        EXPECT_FALSE(workstation_->viewModified);
+    }
+    view_->SetThumbnailSize(64, 72);
+    EXPECT_EQ(view_->ThumbnailWidth(), 64);
+    EXPECT_EQ(view_->ThumbnailHeight(), 72);
+    EXPECT_EQ(workstation_->thumbnail_width, 64);
+    EXPECT_EQ(workstation_->thumbnail_height, 72);
+    EXPECT_TRUE(workstation_->viewModified);
+    const ImageList& thumbs = ViewTestPeer::Thumbs(*view_);
+    EXPECT_EQ(thumbs.Size(), QSize(64, 72));
+    const QImage rescaled = thumbs.At(cache.at("/ws/MyStorage/red.png")).toImage();
+    EXPECT_EQ(rescaled.size(), QSize(64, 72));
+    EXPECT_EQ(rescaled.pixel(32, 36), kRed);
+
+    // Pictures of a folder left behind leave the cache with the next size change.
+    ASSERT_EQ(Open(workstation_, "/MyStorage/other/"), 200);
+    view_->SetThumbnailSize(96, 96);
+    EXPECT_EQ(cache.count("/ws/MyStorage/red.png"), 0u);
+    EXPECT_EQ(ViewTestPeer::Thumbs(*view_).Size(), QSize(96, 96));
+}
+
+// ---- open, edit, upload -------------------------------------------------------------------
+
+TEST_F(FolderViewTest, AFileOpenedAndChangedIsUploadedAfterTheQuestion) {
+    const std::string name = "notes.nbx" + std::string(nbx::test::editors::kChange);
+    Put(OnServer("share", "/docs/" + name), "original\n");
+    ASSERT_EQ(Open(share_, "/docs/"), 200);
+    Select({name});
+    PostMessage(view_, WM_VIEW_OPEN);
+    ASSERT_TRUE(PollUntil([&] { return frame_->ComnManager().IsBusy() || view_->IsBusy(); }))
+        << "the download is registered";
+    EXPECT_EQ(frame_->Progress()->windowTitle(), "Downloading...");
+    ASSERT_TRUE(PollUntil(
+        [&] {
+            for (const auto& box : boxes_.Boxes()) {
+                if (box.stringId == 224) {
+                    return true;
+                }
+            }
+            return false;
+        },
+        std::chrono::seconds(60)))
+        << "the editor changed the file and ended";
+    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(PollUntil([&] {
+        return ReadFile(OnServer("share", "/docs/" + name)) == "original\nedited\n";
+    }));
+    const auto& box = boxes_.Boxes().back();
+    EXPECT_EQ(box.text, "The contents of file \"/docs/" + name +
+                            "\" has been modified.\nWould you like to upload the modified file "
+                            "to Nimbex?");
+    EXPECT_EQ(box.icon, MsgIcon::kQuestion);
+    EXPECT_EQ(frame_->Progress()->windowTitle(), "Uploading...");
+    const std::string log = Log();
+    EXPECT_NE(log.find("INFO: CTerraPaneView::OpenItem(): registered CNbxComnActionDownload()"),
+              std::string::npos);
+    EXPECT_NE(log.find("INFO: CTerraPaneView::OnFileMonitorClosedModified(): registered "
+                       "CNbxComnActionUpload()"),
+              std::string::npos);
+}
+
+TEST_F(FolderViewTest, TheQuestionWaitsForAnIdleFrameInFront) {
+    Put(OnServer("share", "/later.txt"), "before");
+    ASSERT_EQ(Open(share_, "/"), 200);
+    const std::string local = FakeDesktop::Files() + "/later.txt";
+    Put(local, "after");
+    auto monitor = std::make_shared<CNbxFileMonitor>(*share_, local, "/later.txt",
+                                                     Utils::LaunchedProcess{});
+    auto asked = [&] { return !boxes_.Boxes().empty(); };
+
+    inFront_ = false;
+    PostMessage(view_, WM_FILE_MONITOR_CLOSED_MODIFIED, monitor);
+    nbx::test::ProcessEventsFor(std::chrono::milliseconds(2500));
+    EXPECT_FALSE(asked()) << "not in front";
+    EXPECT_NE(monitor->GetState(), FMS_HANDLED);
+
+    view_->OnAsyncOperationStart();  // a batch runs
+    inFront_ = true;
+    nbx::test::ProcessEventsFor(std::chrono::milliseconds(2500));
+    EXPECT_FALSE(asked()) << "busy";
+
+    view_->OnAsyncOperationFinish(0, 0);
+    ASSERT_TRUE(PollUntil(asked));
+    EXPECT_EQ(boxes_.Boxes().front().stringId, 224);
+    EXPECT_EQ(monitor->GetState(), FMS_HANDLED);
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(ReadFile(OnServer("share", "/later.txt")), "after");
+
+    // No: nothing is uploaded, and the close is dealt with all the same.
+    Put(local, "again");
+    auto declined = std::make_shared<CNbxFileMonitor>(*share_, local, "/later.txt",
+                                                      Utils::LaunchedProcess{});
+    boxes_.QueueAnswer(kIdNo);
+    PostMessage(view_, WM_FILE_MONITOR_CLOSED_MODIFIED, declined);
+    ASSERT_TRUE(PollUntil([&] { return boxes_.Boxes().size() == 2; }));
+    EXPECT_EQ(declined->GetState(), FMS_HANDLED);
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(ReadFile(OnServer("share", "/later.txt")), "after");
+}
+
+// ---- folder trees -------------------------------------------------------------------------
+
+TEST_F(FolderViewTest, FolderTreesAreCollectedLocallyAndRemotely) {
+    const std::string root = FakeDesktop::Root() + "/tree";
+    Put(root + "/a.txt", "a");
+    Put(root + "/.hidden", "h");
+    Put(root + "/sub/b.txt", "bb");
+    Put(root + "/sub/deeper/c.txt", "ccc");
+    fs::create_directory_symlink(root, root + "/sub/loop");
+    std::vector<std::string> folders, files;
+    ASSERT_EQ(CTerraPaneView::ListLocalDir(folders, files, root, true), 0);
+    std::sort(folders.begin(), folders.end());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(folders, (std::vector<std::string>{root, root + "/sub", root + "/sub/deeper",
+                                                 root + "/sub/loop"}));
+    EXPECT_EQ(files, (std::vector<std::string>{root + "/a.txt", root + "/sub/b.txt",
+                                               root + "/sub/deeper/c.txt"}))
+        << "the link back up is not walked again";
+    folders.clear();
+    files.clear();
+    EXPECT_NE(CTerraPaneView::ListLocalDir(folders, files, root + "/absent", true), 0)
+        << "a folder that cannot be read is a failure";
+
+    for (const auto& [path, content] : {std::pair{"/base/top/a.txt", "a"},
+                                        {"/base/top/sub/b.txt", "bb"},
+                                        {"/base/top/sub/deeper/c.txt", "ccc"}}) {
+        Put(OnServer("share", path), content);
+    }
+    ASSERT_EQ(Open(share_, "/base/"), 200);
+    std::vector<std::uint64_t> sizes;
+    folders.clear();
+    files.clear();
+    ASSERT_EQ(view_->ListRemoteDir(folders, files, sizes, "top", "/base/", true), 200);
+    EXPECT_EQ(folders, (std::vector<std::string>{"top/", "top/sub/", "top/sub/deeper/"}));
+    EXPECT_EQ(files,
+              (std::vector<std::string>{"top/a.txt", "top/sub/b.txt", "top/sub/deeper/c.txt"}));
+    EXPECT_EQ(sizes, (std::vector<std::uint64_t>{1, 2, 3}));
+
+    folders.clear();
+    files.clear();
+    sizes.clear();
+    ASSERT_EQ(view_->ListRemoteDir(folders, files, sizes, "top/", "/base/", false), 200);
+    EXPECT_EQ(folders, (std::vector<std::string>{"top/"}));
+    EXPECT_EQ(files, (std::vector<std::string>{"top/a.txt"}));
+    EXPECT_EQ(view_->ListRemoteDir(folders, files, sizes, "gone/", "/base/", true), 404);
+}
+
+}  // namespace

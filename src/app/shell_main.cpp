@@ -1,1 +1,73 @@
-int main() { return 0; }
+// The window program: the application object on a Qt event loop.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/terrapane_app.h"
+#include "platform/xdg.h"
+#include "remotefs/image_decoder.h"
+#include "ui/icons.h"
+#include "ui/main_frame.h"
+#include "ui/qimage_decoder.h"
+#include "ui/translations.h"
+
+namespace {
+
+// NIMBEXSHELL_SCREENSHOT=FILE: once the node states of the first pass are in (or after half a
+// minute at most), the main window is saved as a picture and the program ends. For looking
+// at the window in each language without a desktop.
+void ScheduleScreenshot(CTerraPaneApp& app, const QString& file) {
+    auto* timer = new QTimer(&app);
+    auto* clock = new QElapsedTimer();
+    clock->start();
+    QObject::connect(timer, &QTimer::timeout, &app, [&app, file, timer, clock] {
+        const bool settled = !app.IsNodeStatePassRunning() && clock->elapsed() > 1500;
+        if (!settled && clock->elapsed() < 30000) {
+            return;
+        }
+        timer->stop();
+        delete clock;
+        CMainFrame* frame = app.MainWindow();
+        const bool saved = frame != nullptr && frame->grab().save(file);
+        std::fprintf(stderr, "nimbexshell: screenshot %s %s\n", qPrintable(file),
+                     saved ? "saved" : "could not be saved");
+        app.OnAppExit();
+    });
+    timer->start(100);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(nbx::xdg::kAppName);
+    QApplication::setDesktopFileName(nbx::xdg::kAppName);
+    QApplication::setWindowIcon(nbx::ui::ResourceIcon(128));
+    // The program ends with its last explorer frame (the opened-files window does not keep it).
+    QApplication::setQuitOnLastWindowClosed(false);
+    nbx::ui::InstallTranslations(qapp);
+
+    static CQImageDecoder decoder;
+    SetImageDecoder(&decoder);
+
+    int code = 0;
+    {
+        CTerraPaneApp app;
+        if (app.InitInstance()) {
+            if (const char* shot = std::getenv("NIMBEXSHELL_SCREENSHOT"); shot && *shot) {
+                ScheduleScreenshot(app, QString::fromLocal8Bit(shot));
+            }
+            code = QApplication::exec();
+        } else {
+            code = 1;
+        }
+        const int exitCode = app.ExitInstance();
+        code = code != 0 ? code : exitCode;
+    }
+    SetImageDecoder(nullptr);
+    return code;
+}

@@ -45,7 +45,8 @@ public:
     void OnTopFrameClosing(CMainFrame* frame);
     void RemoveTopFrame(CMainFrame* frame);
     CMainFrame* MainWindow() const { return mainWindow_; }
-    void SetMainWindow(CMainFrame* frame) { mainWindow_ = frame; }
+    // Only a listed frame can become the main window.
+    void SetMainWindow(CMainFrame* frame);
     const std::vector<CMainFrame*>& TopFrames() const { return frames_; }
     int TopFrameCount() const { return static_cast<int>(frames_.size()); }
     // Sent to every frame in list order (from any thread: the caller waits).
@@ -79,9 +80,20 @@ public:
     // The view a drag or a clipboard copy of this program started from.
     CTerraPaneView* transferSourceView = nullptr;
 
+    // Whether a node-state pass is running now.
+    bool IsNodeStatePassRunning() const;
+
+protected:
+    // The file monitor callback's closes arrive here first, to be handed to the main window's
+    // view on this thread.
+    bool event(QEvent* event) override;
+
 private:
     class MonitorCallback;
     CMainFrame* CreateFrame();
+    // A new main window on the node (none: the node list) with the active frame's sort, view
+    // style and thumbnail size.
+    CMainFrame* CreateFrameLike(CMainFrame* active, CNbxNode* node);
 
     CNbxFileMonitorManager monitorManager_;
     CNbxNodeList nodeList_;
@@ -89,10 +101,13 @@ private:
     std::shared_ptr<MonitorCallback> monitorCallback_;
     nbx::WorkerThread nodeStateThread_;
     std::shared_ptr<std::atomic<bool>> stopNodeState_;
+    std::shared_ptr<std::atomic<bool>> nodeStateEnded_;
     std::vector<CMainFrame*> frames_;
     CMainFrame* mainWindow_ = nullptr;
     std::vector<CMainFrame*> asyncFrames_;
     mutable std::mutex asyncLock_;
     bool exiting_ = false;
     bool exitConfirming_ = false;
+    bool initialised_ = false;
+    bool exited_ = false;
 };

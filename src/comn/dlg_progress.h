@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <atomic>
+#include <functional>
 
 #include "comn/progress_dlg.h"
 
@@ -48,8 +49,15 @@ protected:
     void reject() override;  // Escape and the close box
 
 private:
+    // At once on the dialog's thread, else queued to it without waiting.
+    void RunOnDialogThread(std::function<void()> fn);
+    void CentreOverOwner();
+
     CNbxComnManager* manager_;
     std::atomic<bool> shown_{false};
+    std::atomic<int> fileShift_{0};  // the file range's scale to the bar's int range
+    std::atomic<int> pendingFilePos_{0};
+    std::atomic<bool> filePosQueued_{false};
     QLabel* fileName_;
     QLabel* speed_;
     QLabel* count_;

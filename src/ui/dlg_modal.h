@@ -13,7 +13,8 @@ public:
     // Runs the dialog modally; its result, or -1 when it could not be shown.
     int DoModal();
 
-    // Sends WM_END_MODAL with the code to every dialog of this kind below the widget.
+    // Sends WM_END_MODAL with the code to every dialog below the widget, innermost first; the
+    // dialogs of this kind and the HTML dialogs end with it, the others ignore it.
     static void EndAllBelow(QWidget* widget, int code);
 
 protected:

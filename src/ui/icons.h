@@ -2,7 +2,8 @@
 
 // Icons by the resource numbers the explorer refers to them with, from the desktop's icon theme
 // by their freedesktop names, with the project's own small SVGs where the theme has none.
-// Also file icons and type names by file name (never by looking at a file).
+// Also file icons and type names by file name (never by looking at a file). User-interface
+// thread only: the icons are cached per key for the life of the process.
 
 #include <QIcon>
 #include <QString>
@@ -14,6 +15,11 @@ namespace nbx::ui {
 QIcon ResourceIcon(int resource);
 // The icon of the device kind 0..9 (196 for 0 and for values outside).
 int DeviceIconResource(int deviceType);
+// The project's own picture of a resource (":/icons/..."), empty for an unknown resource.
+QString ResourceIconFile(int resource);
+
+// Forgets the cached icons, so the next ones come from the theme now in use.
+void ClearIconCache();
 
 QIcon FolderIcon();
 QIcon UpFolderIcon();

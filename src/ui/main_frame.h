@@ -17,11 +17,11 @@
 #include "comn/comn_manager.h"
 #include "monitor/thumb_manager.h"
 #include "remotefs/fs_service.h"
+#include "ui/dlg_modal.h"
 #include "ui/list_view.h"
 #include "ui/ui_logic.h"
 
 class CDlgProgress;
-class CDlgAbout;
 class CNbxNode;
 class CTerraPaneView;
 class CMainFrame;
@@ -45,8 +45,13 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Enter in the edit field.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The image of the address-bar image list, by its index.
+    static QIcon Image(int index);
+
     CMainFrame* owner_;
     std::vector<nbx::ui::AddressItem> records_;
 };
@@ -111,17 +116,31 @@ public:
     void OnAddressEntered();
     void OnAddressPicked();
 
+    // The exit confirmation shown over this frame, while it is shown.
+    void SetExitDialog(QWidget* dialog) { exitDialog_ = dialog; }
+    CDlgAbout* AboutDialog() const { return about_.data(); }
+
 protected:
     bool event(QEvent* event) override;  // the messages of the frame
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void changeEvent(QEvent* event) override;  // activation
+    void changeEvent(QEvent* event) override;                    // activation
+    bool eventFilter(QObject* watched, QEvent* event) override;  // the status bar's size
 
 private:
     void BuildMenus();
+    QAction* AddAction(QMenu* menu, int command, const char* text, bool checkable = false);
     void OnCommand(int command);
     void OnAbout();
     void Destroy();
+    void FillAddressBar(const std::string& path);
+    // Opens the node for a typed or picked address, returning to where the frame was when
+    // that fails.
+    void OpenNodeFromAddress(const std::string& title, const std::string& path);
+    void OnSliderMoved(int position);
+    // Ends the dialogs below the frame that are still shown with the code.
+    void EndShownDialogs(int code);
+    void FocusView();
 
     CNbxFileSystemService fileSystem_;
     CNbxComnManager comnManager_;
@@ -134,9 +153,11 @@ private:
     QPointer<QWidget> exitDialog_;
     bool navigating_ = false;
     bool destroyed_ = false;
+    bool forceClose_ = false;  // WM_CLOSE_FRAME: close without further questions
     CAddressBar* addressBar_ = nullptr;
     CTerraPaneView* view_ = nullptr;
     QLabel* statusParts_[3] = {};
     QSlider* slider_ = nullptr;
     std::map<int, QAction*> actions_;
+    QMenu* arrangeMenu_ = nullptr;
 };

@@ -12,9 +12,11 @@
 
 #include <QPointer>
 #include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "comn/comn_manager.h"
 #include "monitor/thumb_manager.h"
@@ -22,6 +24,7 @@
 
 class CMainFrame;
 class CNbxFileMonitor;
+class QMenu;
 class CNbxNode;
 
 // The record of each row, kept as the row's data.
@@ -68,7 +71,18 @@ public:
     int ThumbnailWidth() const { return thumbWidth_; }
     int ThumbnailHeight() const { return thumbHeight_; }
     void UpdateStatusBar();
+    // The record of a row; null for a row without one.
     const ViewItem* Item(int row) const;
+    // Moves the last row whose record has the kind to the top: the up entry without a group,
+    // every other kind into group 0.
+    void MoveKindToTop(int kind);
+
+    // Before registering actions: the progress dialog hidden or shown, not kept open, and this
+    // view as the manager's action and batch callback.
+    void PrepareManager(bool hideProgress);
+    // Registers a refresh of the frame's location, logged as "<method>(): registered
+    // CNbxComnActionRefresh()"; method is e.g. "CTerraPaneView::OnViewRefresh".
+    void RegisterRefresh(const char* method);
 
     bool IsBusy() const { return busy_; }
     bool IsThumbnailsBusy() const { return thumbsBusy_; }
@@ -103,6 +117,22 @@ protected:
 
 private:
     class ThumbCallbackImpl;
+    friend class ViewTestPeer;  // tests reach the seams below
+
+    // Rows and their records: each row's data is a ViewItem* made with new, owned by the row
+    // and freed by DeleteAllRows (and the destructor). Moving a row to the top keeps it.
+    int InsertItemRow(int at, const QString& text, int image, ViewItem item, int group = -1);
+    void DeleteAllRows();  // hides SListView's, which knows nothing of the records
+    ViewItem* MutableItem(int row);
+    // The view style commands: the style, stored in the node (folder view) or remembered as
+    // the node-view style.
+    void ApplyViewStyleCommand(int command);
+    // Large Icons on a Workstation or cloud-disk node whose view_style is 4, thumbnails idle.
+    void UpdateSlider();
+    void OnEscape();
+    // Cut, Copy, Paste, Undo and Select All while a label edit is active: the edit field's.
+    bool OnLabelEditCommand(int command);
+    bool IsLabelEditCommandEnabled(int command) const;
 
     // ---- node view (node_view.cpp) ----
     void NodeView_OnCommand(int command);
@@ -115,6 +145,14 @@ private:
     bool CheckNodeConfiguration(const std::string& title);
     bool WakeUpNode(const std::string& title);
     bool RenameNode(int row, const std::string& newTitle);
+    void CreateNodeViewColumns();
+    void CreateNodeViewImages();
+    void NodeView_SelectAll();
+    void NodeView_OnFileEdit();
+    void NodeView_OnFileDelete();
+    void NodeView_OnViewRefresh();
+    // Menu 143 with the entries grayed for the selection; null without a selection.
+    std::unique_ptr<QMenu> NodeView_BuildContextMenu();
     // ---- end of node view ----
 
     // ---- folder view (folder_view.cpp, folder_ops.cpp) ----
@@ -131,6 +169,38 @@ private:
     void ResetImageLists();
     int GetIconIndex(const std::string& key, const QIcon& icon);
     int AddThumbnailImage(const QImage& bitmap, const std::string& key, const QIcon& icon);
+
+public:
+    // Folder trees for transfers. Local: the folder and its subfolders into `folders`, files
+    // into `files`, each as "<folder>/<name>", hidden entries skipped; 0 or the errno that
+    // stopped the walk. Remote: `folder` (relative to `base`) on the current node, paths
+    // relative to `base`, files with their sizes; 200 or the first failed listing's status.
+    static int ListLocalDir(std::vector<std::string>& folders, std::vector<std::string>& files,
+                            const std::string& folder, bool recursive);
+    int ListRemoteDir(std::vector<std::string>& folders, std::vector<std::string>& files,
+                      std::vector<std::uint64_t>& sizes, const std::string& folder,
+                      const std::string& base, bool recursive);
+    // Whether the frame is the window in front, for the re-upload question; tests replace it.
+    static std::function<bool(const CMainFrame* frame)> isFrameInFront;
+
+private:
+    struct ListingGuard;
+    int AddFolderRow(const std::string& name, int image, int kind, std::uint64_t size);
+    int FolderIconIndex();
+    // The folder part of thumbnail keys: the current path, below "/node_name" when there is one.
+    std::string ThumbFolderKey() const;
+    void ApplyThumbnail(const std::string& key, const std::string& name, const QImage& image);
+    void OnThumbBatch(bool started);
+    void InstallListingWaitHook();
+    void AskReupload(const std::shared_ptr<CNbxFileMonitor>& monitor);
+    bool CreateItem(int row, const std::optional<QString>& text);
+    bool RenameItem(int row, const std::string& newName);
+    void OnNewFolder();
+    void OnFileDelete();
+    void FolderView_OnRefresh();
+    bool listing_ = false;                   // a folder listing waits for its answer
+    std::optional<std::string> relistPath_;  // asked for while listing: listed right after
+    std::map<std::string, QIcon> iconSources_;  // the icon of each icon-cache key
     // ---- end of folder view ----
 
     CMainFrame* frame_;

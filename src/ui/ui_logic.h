@@ -44,6 +44,9 @@ int NodeImage(const CNbxNode& node);
 // A device node: node_type 1 and not the cloud disk.
 bool IsDeviceNode(const CNbxNode& node);
 
+// The node's root folder, beginning and ending with "/" even when stored without them.
+std::string NodeRootFolder(const CNbxNode& node);
+
 // The path as the address bar shows it for the node: root_dir when empty; "/" added in front
 // and at the end where missing; a path outside root_dir is put below it.
 std::string NormalizeNodePath(const CNbxNode& node, const std::string& path);

@@ -394,6 +394,39 @@ TEST(ListViewLabelEdit, EscapeAndFocusLossCancelButAMenuDoesNot) {
     }
 }
 
+TEST(ListView, RowsShowTheImageOfTheStylesListAndCutRowsDimmed) {
+    auto filled = [](QSize size, Qt::GlobalColor color) {
+        QPixmap pixmap(size);
+        pixmap.fill(color);
+        return pixmap;
+    };
+    ImageList small(QSize(16, 16));
+    ImageList normal(QSize(48, 48));
+    small.Add(filled(QSize(32, 32), Qt::red));  // fitted to the list's size
+    normal.Add(filled(QSize(48, 48), Qt::blue));
+    RecordingList list;
+    list.SetImageLists(&small, &normal);
+    list.InsertRow(-1, "picture", 0, 0);
+    list.InsertRow(-1, "no picture", -1, 0);
+    auto decoration = [&list](int row) {
+        QAbstractItemModel* model = list.CurrentItemView()->model();
+        return model->data(model->index(row, 0), Qt::DecorationRole).value<QPixmap>();
+    };
+
+    list.SetStyle(SListView::Style::kDetails);
+    EXPECT_EQ(decoration(0).size(), QSize(16, 16));
+    EXPECT_EQ(decoration(0).toImage().pixelColor(8, 8), QColor(Qt::red));
+    list.SetStyle(SListView::Style::kIcons);
+    EXPECT_EQ(decoration(0).size(), QSize(48, 48));
+    EXPECT_TRUE(decoration(1).isNull());
+
+    list.SetCutState(0, true);
+    EXPECT_TRUE(list.CutState(0));
+    EXPECT_NE(decoration(0).toImage().pixelColor(24, 24), QColor(Qt::blue));
+    list.SetCutState(0, false);
+    EXPECT_EQ(decoration(0).toImage().pixelColor(24, 24), QColor(Qt::blue));
+}
+
 // ---- Events ------------------------------------------------------------------------------
 
 class Receiver : public QObject {

@@ -36,7 +36,7 @@ int NodeStateOfStatus(int status) {
     if (status == 200) {
         return NodeState::Online;
     }
-    if (status == 503) {
+    if (status == 502 || status == 504) {
         return NodeState::Offline;
     }
     return NodeState::Unknown;

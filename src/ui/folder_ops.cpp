@@ -71,7 +71,8 @@ void CTerraPaneView::OpenItem(int row, bool newWindow) {
             download->SetOpenMode(OpenMode::ViewMonitor);
             frame_->SetProgressTitle(300);
             PrepareManager(false);
-            WriteLog(LogLevel::Info, "CTerraPaneView::OpenItem(): registered CNbxComnActionDownload()");
+            WriteLog(LogLevel::Info,
+                     "CTerraPaneView::OpenItem(): registered CNbxComnActionDownload()");
             frame_->ComnManager().RegisterAction(download);
             RegisterRefresh("CTerraPaneView::OpenItem");
             return;
@@ -490,8 +491,9 @@ void CTerraPaneView::AskReupload(const std::shared_ptr<CNbxFileMonitor>& monitor
         if (CDlgProgress* progress = frame_->Progress()) {
             progress->ShowProgress();
         }
-        WriteLog(LogLevel::Info,
-                 "CTerraPaneView::OnFileMonitorClosedModified(): registered CNbxComnActionUpload()");
+        WriteLog(
+            LogLevel::Info,
+            "CTerraPaneView::OnFileMonitorClosedModified(): registered CNbxComnActionUpload()");
         frame_->ComnManager().RegisterAction(new CNbxComnActionUpload(
             &monitor->GetNode(), remotePath, monitor->GetLocalPath(), remotePath));
         RegisterRefresh("CTerraPaneView::OnFileMonitorClosedModified");

@@ -21,8 +21,8 @@
 #include "monitor/thumb.h"
 #include "platform/format.h"
 #include "remotefs/fs_interface.h"
-#include "ui/icons.h"
 #include "ui/dlg_modal.h"  // main_frame.h keeps a QPointer to the About box
+#include "ui/icons.h"
 #include "ui/main_frame.h"
 #include "ui/qimage_decoder.h"
 #include "ui/terrapane_view.h"
@@ -39,12 +39,18 @@ constexpr const char* kUpDirectoryKey = "._U_P_D_I_R_E_C_T_O_R_Y_";
 constexpr int kMinThumb = 48, kMaxThumb = 96;
 constexpr int kExtraLargeIcon = 48;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 // Icon-cache keys of files and folders begin with "."; only thumbnails are keyed by paths.
-bool IsPathKey(const std::string& key) { return !key.empty() && key.front() == '/'; }
+bool IsPathKey(const std::string& key) {
+    return !key.empty() && key.front() == '/';
+}
 
-std::string KeyFolder(const std::string& key) { return key.substr(0, key.rfind('/') + 1); }
+std::string KeyFolder(const std::string& key) {
+    return key.substr(0, key.rfind('/') + 1);
+}
 
 std::string Extension(const std::string& name) {
     const std::size_t dot = name.rfind('.');
@@ -158,10 +164,8 @@ public:
         const std::string& nodeName = thumb.GetNode().node_name;
         std::string key = nodeName.empty() ? path : "/" + nodeName + path;
         std::string name = path.substr(path.rfind('/') + 1);
-        Post([key = std::move(key), name = std::move(name),
-              image = std::move(image)](CTerraPaneView& view) {
-            view.ApplyThumbnail(key, name, image);
-        });
+        Post([key = std::move(key), name = std::move(name), image = std::move(image)](
+                 CTerraPaneView& view) { view.ApplyThumbnail(key, name, image); });
     }
 
 private:
@@ -193,8 +197,8 @@ std::shared_ptr<IFileThumbManagerCallback> CTerraPaneView::ThumbCallback() {
 
 void CTerraPaneView::OnThumbBatch(bool started) {
     thumbsBusy_ = started;
-    nbx::ui::PostMessage(this, started ? nbx::ui::WM_THUMB_DOWNLOAD_START
-                                       : nbx::ui::WM_THUMB_DOWNLOAD_FINISH);
+    nbx::ui::PostMessage(
+        this, started ? nbx::ui::WM_THUMB_DOWNLOAD_START : nbx::ui::WM_THUMB_DOWNLOAD_FINISH);
 }
 
 void CTerraPaneView::ApplyThumbnail(const std::string& key, const std::string& name,
@@ -273,7 +277,9 @@ void CTerraPaneView::ResetImageLists() {
     UpdateImages();
 }
 
-int CTerraPaneView::FolderIconIndex() { return GetIconIndex(kDirectoryKey, nbx::ui::FolderIcon()); }
+int CTerraPaneView::FolderIconIndex() {
+    return GetIconIndex(kDirectoryKey, nbx::ui::FolderIcon());
+}
 
 void CTerraPaneView::SetThumbnailSize(int width, int height) {
     if (frame_->GetViewMode() != CMainFrame::kModeFolder) {
@@ -333,8 +339,7 @@ void CTerraPaneView::InstallListingWaitHook() {
         [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
 }
 
-int CTerraPaneView::AddFolderRow(const std::string& name, int image, int kind,
-                                 std::uint64_t size) {
+int CTerraPaneView::AddFolderRow(const std::string& name, int image, int kind, std::uint64_t size) {
     return InsertItemRow(-1, Q(name), image, ViewItem{.kind = kind, .size = size, .name = name});
 }
 
@@ -355,8 +360,8 @@ int CTerraPaneView::Navigate(const std::string& path) {
     }
     const BusyCursor busy;
     const bool disk = node->device_type == DeviceKind::Disk;
-    const std::string selfPath = disk ? path : StrPrintf("/%s%s", node->node_name.c_str(),
-                                                         path.c_str());
+    const std::string selfPath =
+        disk ? path : StrPrintf("/%s%s", node->node_name.c_str(), path.c_str());
     CNbxFileSystemService& fileSystem = frame_->FileSystem();
     InstallListingWaitHook();
     int result;

@@ -366,7 +366,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
-        if (false) {
+        if (view_ != nullptr && view_->IsBusy()) {
             if (progress_ != nullptr && progress_->IsProgressShown()) {
                 progress_->raise();
                 progress_->activateWindow();
@@ -510,7 +510,7 @@ bool CMainFrame::NavigateFromAddress() {
     nbx::ui::ShowMessageText(this, NavigateFailureStringId(result),
                              nbx::ui::NavigateFailureMessage(result),
                              nbx::ui::MsgIcon::kExclamation);
-    if (false && (result == 403 || result == 404) && view_->CurrentPath() != path) {
+    if (self != nullptr && (result == 403 || result == 404) && view_->CurrentPath() != path) {
         SetLocation(view_->CurrentPath());
         nbx::ui::SendMessage(this, nbx::ui::ID_REFRESH_LOCATION);
     }
@@ -602,7 +602,7 @@ void CMainFrame::OpenNodeFromAddress(const std::string& title, const std::string
     }
     if (!opened) {
         if (mode == kModeFolder) {
-            (void)previousNode;
+            currentNode_ = previousNode;
             SetLocation(previousPath);
             NavigateFromAddress();
         } else {

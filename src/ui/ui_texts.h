@@ -9,7 +9,9 @@
 
 namespace nbx::ui {
 
-inline QString Tr(const char* english) { return QCoreApplication::translate("NbxUi", english); }
+inline QString Tr(const char* english) {
+    return QCoreApplication::translate("NbxUi", english);
+}
 
 // clang-format off
 inline constexpr const char* kUiTexts[] = {

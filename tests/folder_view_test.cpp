@@ -84,6 +84,17 @@ void Put(const std::string& path, const std::string& content) {
     WriteFile(path, content);
 }
 
+class ShowCounter : public QObject {
+public:
+    int shows = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        shows += event->type() == QEvent::Show ? 1 : 0;
+        return false;
+    }
+};
+
 void PressKey(QWidget* widget, int key) {
     QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
     QApplication::sendEvent(widget, &press);
@@ -406,6 +417,19 @@ TEST_F(FolderViewTest, DeleteRemovesTheSelectedFileAndFolderButNeverTheUpEntry) 
     EXPECT_EQ(deletes, 2u);
 }
 
+TEST_F(FolderViewTest, AFailedActionIsReportedWithTheOfflineMessage) {
+    Put(OnServer("share", "/gone/x.txt"), "x");
+    ASSERT_EQ(Open(share_, "/gone/"), 200);
+    fs::remove(OnServer("share", "/gone/x.txt"));  // by somebody else, meanwhile
+    Select({"x.txt"});
+    view_->OnCommand(ID_FILE_DELETE);
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(boxes_.Ids(), (std::vector<int>{214, 206}));
+    EXPECT_EQ(boxes_.Boxes().back().icon, MsgIcon::kExclamation);
+    EXPECT_NE(Log().find("INFO: CTerraPaneView::OnComnActionError() invoked..."),
+              std::string::npos);
+}
+
 TEST_F(FolderViewTest, ChangesAreRefusedAtTheRootOfADeviceNode) {
     fs::create_directories(OnServer("ws", "/MyStorage"));
     ASSERT_EQ(Open(workstation_, "/"), 200);
@@ -615,6 +639,36 @@ TEST_F(FolderViewTest, PicturesOfAWorkstationGetTheirThumbnails) {
     EXPECT_EQ(cache.count("/share/red.png"), 0u);
 }
 
+TEST_F(FolderViewTest, TheSliderIsOfferedInLargeIconsOnceThumbnailsAreIdle) {
+    CNbxNode* phone = AddNode({.node_type = NodeType::ServiceNode,
+                               .device_type = DeviceKind::Smartphone,
+                               .nbx_proxy = server_->BaseUrl(),
+                               .node_name = "share",
+                               .login = "demo",
+                               .password = "s3cret",
+                               .title_name = "Phone"});
+    Put(OnServer("ws", "/MyStorage/red.png"), Png(Flat(96, kRed)));
+    Put(OnServer("share", "/MyStorage/red.png"), Png(Flat(96, kRed)));
+    const std::string finished = "INFO: CTerraPaneView::OnFileThumbDownloadFinish() invoked...";
+
+    ASSERT_EQ(Open(workstation_, "/MyStorage/"), 200);
+    view_->OnCommand(ID_VIEW_LARGE_ICONS);
+    EXPECT_EQ(workstation_->view_style, 4);
+    ASSERT_TRUE(PollUntil([&] { return Log().find(finished) != std::string::npos; }));
+    ASSERT_TRUE(PollUntil([&] { return !frame_->Slider()->isHidden(); }));
+    EXPECT_NE(Log().find("INFO: CTerraPaneView::OnFileThumbDownloadStart() invoked..."),
+              std::string::npos);
+
+    view_->OnCommand(ID_VIEW_DETAILS);
+    EXPECT_TRUE(frame_->Slider()->isHidden());
+
+    ASSERT_EQ(Open(phone, "/MyStorage/"), 200);
+    view_->OnCommand(ID_VIEW_LARGE_ICONS);
+    nbx::test::ProcessEventsFor(std::chrono::milliseconds(500));
+    EXPECT_TRUE(frame_->Slider()->isHidden()) << "a smartphone shows no thumbnails";
+    EXPECT_EQ(ViewTestPeer::IconCache(*view_).count("/share/MyStorage/red.png"), 0u);
+}
+
 TEST_F(FolderViewTest, ThumbnailSizeChangesOnlyWithinItsRangeAndInAFolder) {
     Put(OnServer("ws", "/MyStorage/red.png"), Png(Flat(96, kRed)));
     fs::create_directories(OnServer("ws", "/MyStorage/other"));
@@ -655,11 +709,14 @@ TEST_F(FolderViewTest, AFileOpenedAndChangedIsUploadedAfterTheQuestion) {
     const std::string name = "notes.nbx" + std::string(nbx::test::editors::kChange);
     Put(OnServer("share", "/docs/" + name), "original\n");
     ASSERT_EQ(Open(share_, "/docs/"), 200);
+    // What the progress dialog went through: its captions, and whether it was shown.
+    std::vector<std::string> captions;
+    QObject::connect(frame_->Progress(), &QWidget::windowTitleChanged,
+                     [&](const QString& title) { captions.push_back(title.toStdString()); });
+    ShowCounter shown;
+    frame_->Progress()->installEventFilter(&shown);
     Select({name});
     PostMessage(view_, WM_VIEW_OPEN);
-    ASSERT_TRUE(PollUntil([&] { return frame_->ComnManager().IsBusy() || view_->IsBusy(); }))
-        << "the download is registered";
-    EXPECT_EQ(frame_->Progress()->windowTitle(), "Downloading...");
     ASSERT_TRUE(PollUntil(
         [&] {
             for (const auto& box : boxes_.Boxes()) {
@@ -679,7 +736,8 @@ TEST_F(FolderViewTest, AFileOpenedAndChangedIsUploadedAfterTheQuestion) {
                             "\" has been modified.\nWould you like to upload the modified file "
                             "to Nimbex?");
     EXPECT_EQ(box.icon, MsgIcon::kQuestion);
-    EXPECT_EQ(frame_->Progress()->windowTitle(), "Uploading...");
+    EXPECT_EQ(captions, (std::vector<std::string>{"Downloading...", "Uploading..."}));
+    EXPECT_GE(shown.shows, 1) << "the progress dialog is shown";
     const std::string log = Log();
     EXPECT_NE(log.find("INFO: CTerraPaneView::OpenItem(): registered CNbxComnActionDownload()"),
               std::string::npos);

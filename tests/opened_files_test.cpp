@@ -391,10 +391,8 @@ TEST_F(OpenedFilesTest, ADoubleClickBringsUpTheApplicationOfItsOwnLiveMonitorOnl
     EXPECT_EQ(monitors[1]->activations, 1);
 
     // Rows whose monitors are gone since the last refresh.
-    std::vector<std::shared_ptr<CNbxFileMonitor>> kept;
-    for (SetMonitor* monitor : monitors) {
-        kept.push_back(manager_.FindLiveMonitor(monitor->GetId()));
-    }
+    const CNbxFileMonitorManager::Monitors kept = manager_.LockMonitors();
+    manager_.UnlockMonitors();
     manager_.ClearMonitors();
     DoubleClickRow(view, 1);
     DoubleClickRow(view, 2);

@@ -147,7 +147,8 @@ bool CTerraPaneView::FolderView_OnEndLabelEdit(int row, const std::optional<QStr
         const std::string name =
             text && !text->isEmpty() ? text->toStdString() : std::string(item->name);
         if (IsValidItemName(name)) {
-            return CreateItem(row, text);
+            // An emptied field keeps the proposed name on the row, too.
+            return CreateItem(row, text) && text && !text->isEmpty();
         }
         // Nothing is made: listing again takes the proposed row away.
         PrepareManager(true);
@@ -344,17 +345,17 @@ void CTerraPaneView::FolderView_OnContextMenu(const QPoint& globalPos) {
         add(&menu, ID_FILE_RENAME, "Rena&me", editable && !firstIsUp && rows.size() == 1);
     } else {
         QMenu* view = menu.addMenu(Tr("&View"));
+        // In the order of the view styles, Large Icons (-1) first.
         const std::pair<int, const char*> styles[] = {{ID_VIEW_LARGE_ICONS, "Lar&ge Icons"},
                                                       {ID_VIEW_ICONS, "&Icons"},
                                                       {ID_VIEW_DETAILS, "&Details"},
                                                       {ID_VIEW_SMALL_ICONS, "S&mall Icons"},
                                                       {ID_VIEW_LIST, "&List"}};
-        const int styleCommand[] = {ID_VIEW_LARGE_ICONS, ID_VIEW_ICONS, ID_VIEW_DETAILS,
-                                    ID_VIEW_SMALL_ICONS, ID_VIEW_LIST};
-        for (const auto& [command, text] : styles) {
+        for (int style = kLargeIcons; style <= kListStyle; ++style) {
+            const auto& [command, text] = styles[style - kLargeIcons];
             QAction* action = add(view, command, text, true);
             action->setCheckable(true);
-            action->setChecked(command == styleCommand[viewStyle_ + 1]);
+            action->setChecked(style == viewStyle_);
         }
         QMenu* arrange = menu.addMenu(Tr("Arrange &By"));
         const char* columns[] = {"&Name", "&Size", "&Type", "Date &Created"};

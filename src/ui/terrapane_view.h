@@ -198,8 +198,9 @@ private:
     void OnNewFolder();
     void OnFileDelete();
     void FolderView_OnRefresh();
-    bool listing_ = false;                   // a folder listing waits for its answer
-    std::optional<std::string> relistPath_;  // asked for while listing: listed right after
+    // A folder listing waits for its answer; a listing asked for meanwhile follows it.
+    bool listing_ = false;
+    std::optional<std::string> relistPath_;
     std::map<std::string, QIcon> iconSources_;  // the icon of each icon-cache key
     // ---- end of folder view ----
 

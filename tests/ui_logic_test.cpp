@@ -398,7 +398,8 @@ TEST(FolderRowTest, ListingAndEditingRules) {
     for (const char* name : {"mystorage", "other", ".", ".."}) {
         EXPECT_FALSE(nbx::ui::IsListedEntry(phone, "/", name)) << name;
     }
-    EXPECT_FALSE(nbx::ui::IsListedEntry(share, "/", "other"));
+    EXPECT_TRUE(nbx::ui::IsListedEntry(share, "/", "other"))
+        << "a shared folder's root is a folder";
     EXPECT_TRUE(nbx::ui::IsListedEntry(disk, "/", "other"));
     EXPECT_TRUE(nbx::ui::IsListedEntry(phone, "/MyStorage/", "other"));
     EXPECT_FALSE(nbx::ui::IsListedEntry(disk, "/a/", ".."));
@@ -418,7 +419,7 @@ TEST(FolderRowTest, ListingAndEditingRules) {
     EXPECT_EQ(nbx::ui::ParentFolder(""), "/");
 
     EXPECT_FALSE(nbx::ui::IsEditableFolder(phone, "/"));
-    EXPECT_FALSE(nbx::ui::IsEditableFolder(share, "/"));
+    EXPECT_TRUE(nbx::ui::IsEditableFolder(share, "/"));
     EXPECT_TRUE(nbx::ui::IsEditableFolder(disk, "/"));
     EXPECT_TRUE(nbx::ui::IsEditableFolder(phone, "/MyStorage/"));
 }

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "app/terrapane_app.h"
@@ -22,7 +23,7 @@ namespace {
 // at the window in each language without a desktop.
 void ScheduleScreenshot(CTerraPaneApp& app, const QString& file) {
     auto* timer = new QTimer(&app);
-    auto* clock = new QElapsedTimer();
+    auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     QObject::connect(timer, &QTimer::timeout, &app, [&app, file, timer, clock] {
         const bool settled = !app.IsNodeStatePassRunning() && clock->elapsed() > 1500;
@@ -30,7 +31,6 @@ void ScheduleScreenshot(CTerraPaneApp& app, const QString& file) {
             return;
         }
         timer->stop();
-        delete clock;
         CMainFrame* frame = app.MainWindow();
         const bool saved = frame != nullptr && frame->grab().save(file);
         std::fprintf(stderr, "nimbexshell: screenshot %s %s\n", qPrintable(file),

@@ -532,7 +532,9 @@ bool IsListedEntry(const CNbxNode& node, const std::string& currentPath, const s
     if (name == "." || name == "..") {
         return false;
     }
-    if (currentPath == "/" && node.device_type != DeviceKind::Disk) {
+    // Only a device's root is the fixed set of its storage areas; a shared folder's root is an
+    // ordinary folder of the user's.
+    if (currentPath == "/" && IsDeviceNode(node)) {
         return name == "MyStorage" || name == "public_html" || name == "sdcard";
     }
     return true;
@@ -567,7 +569,7 @@ std::string ParentFolder(const std::string& path) {
 }
 
 bool IsEditableFolder(const CNbxNode& node, const std::string& currentPath) {
-    return currentPath != "/" || node.device_type == DeviceKind::Disk;
+    return currentPath != "/" || !IsDeviceNode(node);
 }
 
 // ---- Status bar --------------------------------------------------------------------------

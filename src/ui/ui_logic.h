@@ -98,14 +98,14 @@ std::string TypeName(const std::string& name, const std::string& desktopTypeName
 bool IsValidItemName(const std::string& name);
 // "New Folder", else "New Folder (n)" with the first n from 2 that no row text equals.
 std::string NewFolderName(const std::vector<std::string>& rowTexts);
-// Whether a folder-view entry is listed: at "/" of a node other than the cloud disk only
-// MyStorage, public_html and sdcard; "." and ".." never.
+// Whether a folder-view entry is listed: at "/" of a device node only MyStorage, public_html
+// and sdcard; "." and ".." never.
 bool IsListedEntry(const CNbxNode& node, const std::string& currentPath, const std::string& name);
 // Workstation and cloud-disk nodes show pictures (.jpg .jpeg .bmp .gif .png) as thumbnails.
 bool WantsThumbnail(const CNbxNode& node, const std::string& name);
 // The folder above a path ending in "/", also ending in "/".
 std::string ParentFolder(const std::string& path);
-// Create, rename, delete and paste are possible: not at "/" unless the node is the cloud disk.
+// Create, rename, delete and paste are possible: anywhere but at the root of a device node.
 bool IsEditableFolder(const CNbxNode& node, const std::string& currentPath);
 
 // ---- Status bar --------------------------------------------------------------------------

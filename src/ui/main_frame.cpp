@@ -21,6 +21,7 @@
 #include "comn/dlg_progress.h"
 #include "platform/format.h"
 #include "platform/xdg.h"
+#include "remotefs/result_message.h"
 #include "ui/dlg_modal.h"
 #include "ui/icons.h"
 #include "ui/message_box.h"
@@ -36,27 +37,6 @@ namespace {
 
 QString Text(int id) {
     return QString::fromStdString(nbx::strings::LoadString(id));
-}
-
-// The string that reports a failed listing, by its result.
-int NavigateFailureStringId(int result) {
-    switch (result) {
-        case 401:
-            return 204;
-        case 403:
-        case 404:
-            return 205;
-        case 408:
-            return 222;
-        case 502:
-        case 504:
-            return 206;
-        case -1:
-        case -2:
-            return 203;
-        default:
-            return 207;
-    }
 }
 
 // Only what this program put on the clipboard is taken off it: a text the user copied in
@@ -507,8 +487,7 @@ bool CMainFrame::NavigateFromAddress() {
                  "CMainFrame::NavigateFromAddress(): CTerraPaneView::Navigate() failed with arg: "
                  "\"%s\"",
                  path.c_str()));
-    nbx::ui::ShowMessageText(this, NavigateFailureStringId(result),
-                             nbx::ui::NavigateFailureMessage(result),
+    nbx::ui::ShowMessageText(this, ResultMessageId(result), nbx::ui::NavigateFailureMessage(result),
                              nbx::ui::MsgIcon::kExclamation);
     if (self != nullptr && (result == 403 || result == 404) && view_->CurrentPath() != path) {
         SetLocation(view_->CurrentPath());

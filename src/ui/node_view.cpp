@@ -25,6 +25,21 @@ using nbx::strings::LoadString;
 
 namespace {
 
+// Configurations are changed only while this is the only window and no shell transfer runs;
+// otherwise the user is told why (200, 211) and true is returned.
+bool RefusedWhileShared(QWidget* parent) {
+    const CTerraPaneApp* app = CTerraPaneApp::Instance();
+    if (app->TopFrameCount() > 1) {
+        ShowMessage(parent, 200, MsgIcon::kInformation);
+        return true;
+    }
+    if (app->IsAsyncTransferRunning()) {
+        ShowMessage(parent, 211, MsgIcon::kInformation);
+        return true;
+    }
+    return false;
+}
+
 // The node-view images, in the order of their indices: the two add entries, then the device
 // kinds 0 to 9 (a node of another type shows index 2).
 constexpr int kNodeViewImages[] = {151, 195, 196, 191, 193, 187, 188, 192, 189, 190, 194, 231};
@@ -392,13 +407,7 @@ void CTerraPaneView::NodeView_SelectAll() {
 }
 
 void CTerraPaneView::NodeView_OnFileEdit() {
-    const CTerraPaneApp* app = CTerraPaneApp::Instance();
-    if (app->TopFrameCount() > 1) {
-        ShowMessage(frame_, 200, MsgIcon::kInformation);
-        return;
-    }
-    if (app->IsAsyncTransferRunning()) {
-        ShowMessage(frame_, 211, MsgIcon::kInformation);
+    if (RefusedWhileShared(frame_)) {
         return;
     }
     const std::vector<int> rows = SelectedRows();
@@ -421,13 +430,7 @@ void CTerraPaneView::NodeView_OnFileEdit() {
 }
 
 void CTerraPaneView::NodeView_OnFileDelete() {
-    const CTerraPaneApp* app = CTerraPaneApp::Instance();
-    if (app->TopFrameCount() > 1) {
-        ShowMessage(frame_, 200, MsgIcon::kInformation);
-        return;
-    }
-    if (app->IsAsyncTransferRunning()) {
-        ShowMessage(frame_, 211, MsgIcon::kInformation);
+    if (RefusedWhileShared(frame_)) {
         return;
     }
     if (ShowMessage(frame_, 213, MsgIcon::kQuestion, MsgButtons::kYesNo) != kIdYes) {

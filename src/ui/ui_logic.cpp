@@ -10,6 +10,7 @@
 
 #include "app/strings.h"
 #include "platform/format.h"
+#include "remotefs/result_message.h"
 
 namespace nbx::ui {
 
@@ -389,23 +390,7 @@ std::string FrameTitle(const CNbxNode* node, const std::string& path) {
 }
 
 std::string NavigateFailureMessage(int result) {
-    switch (result) {
-        case 401:
-            return LoadString(204);
-        case 403:
-        case 404:
-            return LoadString(205);
-        case 408:
-            return LoadString(222);
-        case 502:
-        case 504:
-            return LoadString(206);
-        case -1:
-        case -2:
-            return LoadString(203);
-        default:
-            return StrPrintf(LoadString(207).c_str(), result);
-    }
+    return ResultMessage(result);
 }
 
 // ---- Sorting -----------------------------------------------------------------------------

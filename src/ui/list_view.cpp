@@ -142,6 +142,9 @@ struct SListView::Impl {
     const ImageList* normalImages = nullptr;
     mutable std::map<std::pair<const ImageList*, int>, QPixmap> dimmed;
     Style style = Style::kIcons;
+    // The cell of a row in the icon and small-icon styles; empty in the others. Those styles lay
+    // out without a grid so that a group header can take a line of its own.
+    QSize cell;
     QColor background;
     QPixmap watermark;
     QPersistentModelIndex focusIndex;
@@ -178,6 +181,9 @@ QVariant SListView::Impl::Model::data(const QModelIndex& index, int role) const 
             return it->second;
         }
         case Qt::TextAlignmentRole: {
+            if (QStandardItemModel::data(index.siblingAtColumn(0), kHeaderRole).toBool()) {
+                return static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter);
+            }
             const std::size_t column = static_cast<std::size_t>(index.column());
             if (impl_->style != Style::kDetails || column >= impl_->columns.size() ||
                 QStandardItemModel::data(index.siblingAtColumn(0), kHeaderRole).toBool()) {
@@ -188,6 +194,16 @@ QVariant SListView::Impl::Model::data(const QModelIndex& index, int role) const 
         case Qt::ForegroundRole:
             if (QStandardItemModel::data(index.siblingAtColumn(0), kCutRole).toBool()) {
                 return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+            }
+            break;
+        case Qt::SizeHintRole:
+            if (impl_->cell.isValid() && index.column() == 0) {
+                if (!QStandardItemModel::data(index, kHeaderRole).toBool()) {
+                    return impl_->cell;
+                }
+                const int width = impl_->list->viewport()->width() - 2;
+                return QSize(std::max(width, impl_->cell.width()),
+                             impl_->list->fontMetrics().lineSpacing() + 12);
             }
             break;
         case Qt::FontRole:
@@ -539,6 +555,7 @@ void SListView::Impl::ApplyStyle() {
     const bool hadFocus = previous != nullptr && previous->hasFocus();
     switch (style) {
         case Style::kDetails:
+            cell = QSize();
             tree->setIconSize(smallSize);
             stack->setCurrentWidget(tree);
             break;
@@ -549,8 +566,9 @@ void SListView::Impl::ApplyStyle() {
             list->setWrapping(true);
             list->setWordWrap(true);
             list->setIconSize(normalSize);
-            list->setGridSize(
-                QSize(std::max(normalSize.width() + 24, 76), normalSize.height() + 2 * line + 10));
+            cell =
+                QSize(std::max(normalSize.width() + 24, 76), normalSize.height() + 2 * line + 10);
+            list->setGridSize(QSize());
             list->setMovement(QListView::Static);
             stack->setCurrentWidget(list);
             break;
@@ -563,8 +581,8 @@ void SListView::Impl::ApplyStyle() {
             list->setWrapping(true);
             list->setWordWrap(false);
             list->setIconSize(smallSize);
-            list->setGridSize(style == Style::kSmallIcons ? QSize(180, smallSize.height() + 6)
-                                                          : QSize());
+            cell = style == Style::kSmallIcons ? QSize(180, smallSize.height() + 6) : QSize();
+            list->setGridSize(QSize());
             list->setMovement(QListView::Static);
             stack->setCurrentWidget(list);
             break;

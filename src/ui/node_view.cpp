@@ -101,7 +101,9 @@ void CTerraPaneView::ListNodes() {
         CreateNodeViewImages();
     }
     frame_->SetViewMode(CMainFrame::kModeNodes);
-    currentPath_ = "/";
+    // Assigned from a string object: GCC 12 at -O2 misreads the assignment of a literal here
+    // (-Wrestrict).
+    currentPath_ = std::string(1, '/');
     DeleteAllRows();
 
     SetRedraw(false);

@@ -68,9 +68,17 @@ QIcon StandardIcon(QStyle::StandardPixmap pixmap) {
     return QApplication::style()->standardIcon(pixmap);
 }
 
+// The view asks for a file's icon and then its type name: the last answer is kept for that.
+// (Not per extension: some types are known by a whole name, such as CMakeLists.txt.)
 QMimeType MimeForName(const QString& name) {
     static const QMimeDatabase database;
-    return database.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+    static QString lastName;
+    static QMimeType lastType;
+    if (name != lastName || !lastType.isValid()) {
+        lastType = database.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
+        lastName = name;
+    }
+    return lastType;
 }
 
 QHash<QString, QIcon>& Cache() {

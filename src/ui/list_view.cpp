@@ -66,6 +66,8 @@ struct SListView::Impl {
     public:
         Model(Impl* impl, QObject* parent) : QStandardItemModel(parent), impl_(impl) {}
         QVariant data(const QModelIndex& index, int role) const override;
+        // Puts the rows into the order given (the new model row of every model row).
+        void Reorder(const std::vector<int>& rankOfModelRow);
 
     private:
         Impl* impl_;
@@ -479,14 +481,60 @@ void SListView::Impl::RemoveHeaders() {
 }
 
 void SListView::Impl::ApplyRanks(const std::vector<int>& rankOfModelRow) {
+    // Selection, current row and focus follow their rows; header spans are set again.
+    const int rows = model->rowCount();
+    QItemSelectionModel* selection = tree->selectionModel();
+    std::vector<int> selectedRows;
+    for (const QModelIndex& index : selection->selectedRows()) {
+        selectedRows.push_back(rankOfModelRow[static_cast<std::size_t>(index.row())]);
+    }
+    const QModelIndex current = selection->currentIndex();
+    const int currentRow =
+        current.isValid() ? rankOfModelRow[static_cast<std::size_t>(current.row())] : -1;
+    const int focusRow =
+        focusIndex.isValid() ? rankOfModelRow[static_cast<std::size_t>(focusIndex.row())] : -1;
+    model->Reorder(rankOfModelRow);
+    for (const Header& header : headers) {
+        tree->setFirstColumnSpanned(header.modelRow, QModelIndex(), true);
+    }
+    focusIndex =
+        focusRow >= 0 ? QPersistentModelIndex(model->index(focusRow, 0)) : QPersistentModelIndex();
+    std::sort(selectedRows.begin(), selectedRows.end());
+    QItemSelection moved;
+    for (std::size_t i = 0; i < selectedRows.size();) {
+        std::size_t j = i;
+        while (j + 1 < selectedRows.size() && selectedRows[j + 1] == selectedRows[j] + 1) {
+            ++j;
+        }
+        moved.select(model->index(selectedRows[i], 0),
+                     model->index(selectedRows[j], model->columnCount() - 1));
+        i = j + 1;
+    }
+    if (currentRow >= 0 && currentRow < rows) {
+        selection->setCurrentIndex(model->index(currentRow, current.column()),
+                                   QItemSelectionModel::NoUpdate);
+    }
+    selection->select(moved, QItemSelectionModel::ClearAndSelect);
+}
+
+// The rows are taken out and put back rather than sorted in place: after the model's own sort
+// every later change of a cell (and deleting the rows) searches for the cell in its parent,
+// which makes a large sorted list slow in the square of its rows.
+void SListView::Impl::Model::Reorder(const std::vector<int>& rankOfModelRow) {
+    const int rows = rowCount();
+    beginResetModel();
     {
-        const QSignalBlocker blocker(model);
-        for (int row = 0; row < model->rowCount(); ++row) {
-            model->item(row, 0)->setData(rankOfModelRow[static_cast<std::size_t>(row)], kRankRole);
+        const QSignalBlocker blocker(this);
+        std::vector<QList<QStandardItem*>> taken(static_cast<std::size_t>(rows));
+        for (int row = rows - 1; row >= 0; --row) {
+            taken[static_cast<std::size_t>(rankOfModelRow[static_cast<std::size_t>(row)])] =
+                takeRow(row);
+        }
+        for (QList<QStandardItem*>& cells : taken) {
+            appendRow(cells);
         }
     }
-    // The model moves the rows and carries selection, focus and spans along with them.
-    model->sort(0, Qt::AscendingOrder);
+    endResetModel();
 }
 
 void SListView::Impl::Regroup() {
@@ -606,10 +654,12 @@ void SListView::Impl::ApplyBackground(QAbstractItemView* view) {
 
 void SListView::Impl::RefreshImages() {
     dimmed.clear();
-    if (model->rowCount() > 0) {
-        emit model->dataChanged(model->index(0, 0), model->index(model->rowCount() - 1, 0),
-                                {Qt::DecorationRole});
-    }
+    // A repaint is enough: the pictures come from the image lists when painted, and the item
+    // sizes do not depend on them (the views lay out again themselves when the icon size or the
+    // style changes). Telling the views that every row changed would make the list measure
+    // every row again, shown or not.
+    tree->viewport()->update();
+    list->viewport()->update();
 }
 
 void SListView::Impl::SyncFocus() {
@@ -773,7 +823,14 @@ void SListView::DeleteAllRows() {
         d.EndLabelEdit(std::nullopt);
     }
     d.headers.clear();
-    d.model->removeRows(0, d.model->rowCount());
+    // From the end, a block at a time: the model finds each item it deletes by searching its
+    // parent's children from the end, so one removal of every row costs the square of their
+    // number (half a second for 10,000 rows).
+    constexpr int kBlock = 256;
+    for (int rows = d.model->rowCount(); rows > 0; rows = d.model->rowCount()) {
+        const int count = std::min(rows, kBlock);
+        d.model->removeRows(rows - count, count);
+    }
     d.focusIndex = QPersistentModelIndex();
     focusedRow_ = -1;
 }
@@ -1001,7 +1058,7 @@ bool SListView::SortByColumn(int order, int column, nbx::ui::CompareRule rule) {
         int modelRow;
         int segment;
         bool header;
-        std::string text;
+        nbx::ui::SortKey key;
     };
     const int rows = d.model->rowCount();
     const bool hasColumn = column >= 0 && column < d.model->columnCount();
@@ -1022,7 +1079,7 @@ bool SListView::SortByColumn(int order, int column, nbx::ui::CompareRule rule) {
                 text = cell->text().left(256).toStdString();
             }
         }
-        entries.push_back(Entry{row, segment, header, std::move(text)});
+        entries.push_back(Entry{row, segment, header, nbx::ui::MakeSortKey(rule, text)});
     }
     const bool ascending = ascending_;
     std::stable_sort(entries.begin(), entries.end(),
@@ -1033,7 +1090,7 @@ bool SListView::SortByColumn(int order, int column, nbx::ui::CompareRule rule) {
                          if (a.header != b.header) {
                              return a.header;
                          }
-                         const int result = nbx::ui::Compare(rule, a.text, b.text);
+                         const int result = nbx::ui::CompareKeys(rule, a.key, b.key);
                          return ascending ? result < 0 : result > 0;
                      });
     std::vector<int> ranks(static_cast<std::size_t>(rows));

@@ -120,10 +120,12 @@ int CTerraPaneView::InsertItemRow(int at, const QString& text, int image, ViewIt
 }
 
 void CTerraPaneView::DeleteAllRows() {
+    // The records stay alive until the rows are gone, so nothing reading a row meanwhile
+    // (a selection change) finds one freed.
     std::vector<ViewItem*> records;
+    records.reserve(RowCount());
     for (int row = RowCount() - 1; row >= 0; --row) {
         records.push_back(reinterpret_cast<ViewItem*>(Data(row)));
-        SetData(row, 0);
     }
     SListView::DeleteAllRows();
     for (ViewItem* record : records) {

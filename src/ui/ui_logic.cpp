@@ -395,51 +395,64 @@ std::string NavigateFailureMessage(int result) {
 
 // ---- Sorting -----------------------------------------------------------------------------
 
-int CompareText(const std::string& a, const std::string& b) {
-    const std::u32string fa = FoldedCodePoints(a, kCompareLength);
-    const std::u32string fb = FoldedCodePoints(b, kCompareLength);
-    const std::size_t n = std::min(fa.size(), fb.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        if (fa[i] != fb[i]) {
-            return fa[i] < fb[i] ? -1 : 1;
+SortKey MakeSortKey(CompareRule rule, const std::string& text) {
+    SortKey key;
+    switch (rule) {
+        case CompareRule::kText:
+            key.folded = FoldedCodePoints(text, kCompareLength);
+            break;
+        case CompareRule::kSize: {
+            const std::string head = text.substr(0, kCompareLength);
+            long long n = LeadingInteger(head);
+            if (EndsWith(head, "KB")) {
+                constexpr long long kLimit = std::numeric_limits<long long>::max() / 1024;
+                n = n > kLimit ? std::numeric_limits<long long>::max()
+                               : (n < -kLimit ? std::numeric_limits<long long>::min() : n * 1024);
+            }
+            key.number = n;
+            key.hasNumber = true;
+            break;
         }
+        case CompareRule::kDate:
+            if (const std::optional<std::time_t> time = ParseDate(text)) {
+                key.number = static_cast<long long>(*time);
+                key.hasNumber = true;
+            }
+            break;
     }
-    return 0;
+    return key;
 }
 
-int CompareSize(const std::string& a, const std::string& b) {
-    const auto bytes = [](const std::string& text) {
-        const std::string head = text.substr(0, kCompareLength);
-        long long n = LeadingInteger(head);
-        if (EndsWith(head, "KB")) {
-            constexpr long long kLimit = std::numeric_limits<long long>::max() / 1024;
-            n = n > kLimit ? std::numeric_limits<long long>::max()
-                           : (n < -kLimit ? std::numeric_limits<long long>::min() : n * 1024);
+int CompareKeys(CompareRule rule, const SortKey& a, const SortKey& b) {
+    if (rule == CompareRule::kText) {
+        const std::size_t n = std::min(a.folded.size(), b.folded.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            if (a.folded[i] != b.folded[i]) {
+                return a.folded[i] < b.folded[i] ? -1 : 1;
+            }
         }
-        return n;
-    };
-    return Order(bytes(a), bytes(b));
-}
-
-int CompareDate(const std::string& a, const std::string& b) {
-    const std::optional<std::time_t> ta = ParseDate(a);
-    const std::optional<std::time_t> tb = ParseDate(b);
-    if (!ta || !tb) {
-        return Order(ta.has_value(), tb.has_value());  // undated first
+        return 0;  // a text that begins the other one compares equal to it
     }
-    return Order(*ta, *tb);
+    if (!a.hasNumber || !b.hasNumber) {
+        return Order(a.hasNumber, b.hasNumber);  // undated first
+    }
+    return Order(a.number, b.number);
 }
 
 int Compare(CompareRule rule, const std::string& a, const std::string& b) {
-    switch (rule) {
-        case CompareRule::kSize:
-            return CompareSize(a, b);
-        case CompareRule::kDate:
-            return CompareDate(a, b);
-        case CompareRule::kText:
-            break;
-    }
-    return CompareText(a, b);
+    return CompareKeys(rule, MakeSortKey(rule, a), MakeSortKey(rule, b));
+}
+
+int CompareText(const std::string& a, const std::string& b) {
+    return Compare(CompareRule::kText, a, b);
+}
+
+int CompareSize(const std::string& a, const std::string& b) {
+    return Compare(CompareRule::kSize, a, b);
+}
+
+int CompareDate(const std::string& a, const std::string& b) {
+    return Compare(CompareRule::kDate, a, b);
 }
 
 CompareRule FolderColumnRule(int column) {

@@ -82,6 +82,14 @@ int CompareText(const std::string& a, const std::string& b);
 int CompareSize(const std::string& a, const std::string& b);
 int CompareDate(const std::string& a, const std::string& b);
 int Compare(CompareRule rule, const std::string& a, const std::string& b);
+// A row text read once for many comparisons (a sort): Compare is CompareKeys of the two keys.
+struct SortKey {
+    std::u32string folded;   // the text rule: the text in one case
+    long long number = 0;    // the size and date rules: bytes or the point in time
+    bool hasNumber = false;  // the date rule: the text holds a date
+};
+SortKey MakeSortKey(CompareRule rule, const std::string& text);
+int CompareKeys(CompareRule rule, const SortKey& a, const SortKey& b);
 // The rule of a folder-view column: 0 name text, 1 size, 2 type text, 3 date.
 CompareRule FolderColumnRule(int column);
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <mutex>
 
+#include "app/control_text.h"
 #include "platform/xdg.h"
 
 namespace {
@@ -21,9 +22,9 @@ constexpr const char* kPrefixes[] = {"DEBUG: ", "INFO: ", "WARNING: ", "ERROR: "
 
 }  // namespace
 
-std::string SessionLogPath() {
+std::string SessionLogPath(const char* fileName) {
     const std::string folder = nbx::xdg::StateDir();
-    return folder.empty() ? std::string() : folder + "/" + kSessionLogFileName;
+    return folder.empty() ? std::string() : folder + "/" + fileName;
 }
 
 bool OpenSessionLog(const std::string& path) {
@@ -59,16 +60,18 @@ void WriteLog(int level, std::string_view message) {
     if (level >= LogLevel::Debug && level <= LogLevel::Fatal) {
         record += kPrefixes[level];
     }
-    // Line feeds become CR LF; a CR LF the caller wrote already stays as it is.
-    for (std::size_t i = 0; i < message.size(); ++i) {
-        if (message[i] == '\n' && (i == 0 || message[i - 1] != '\r')) {
-            record += '\r';
+    // One record is one line: only its own line end is written as such; every other control
+    // character, above all a line feed inside a server's name, is shown escaped. No part of the
+    // program writes a record of several lines on purpose.
+    std::string_view text = message;
+    if (!text.empty() && text.back() == '\n') {
+        text.remove_suffix(1);
+        if (!text.empty() && text.back() == '\r') {
+            text.remove_suffix(1);
         }
-        record += message[i];
     }
-    if (message.empty() || message.back() != '\n') {
-        record += "\r\n";
-    }
+    record += ShowControlCharacters(text);
+    record += "\r\n";
 
     std::lock_guard lock(g_mutex);
     if (!g_enabled || g_fd < 0) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -81,7 +82,9 @@ void Append(const std::string& path, const std::string& text) {
 // close handled as the explorer view does once it has dealt with it.
 class Recorder : public IMonitorManagerFileStatusCallback {
 public:
-    explicit Recorder(bool handleCloses = true) : handleCloses_(handleCloses) {}
+    // With `keep`, every monitor reported is kept alive for Find.
+    explicit Recorder(bool handleCloses = true, bool keep = false)
+        : handleCloses_(handleCloses), keep_(keep) {}
 
     void OnMonitorInvalid(const std::shared_ptr<CNbxFileMonitor>& m) override {
         Add(m, FMS_INVALID);
@@ -109,11 +112,25 @@ public:
         return static_cast<int>(calls_.size());
     }
 
+    // The monitor reported, kept alive by the recorder, or none.
+    std::shared_ptr<CNbxFileMonitor> Find(const CNbxFileMonitor* m) const {
+        std::lock_guard guard(mutex_);
+        for (const auto& kept : kept_) {
+            if (kept.get() == m) {
+                return kept;
+            }
+        }
+        return nullptr;
+    }
+
 private:
     void Add(const std::shared_ptr<CNbxFileMonitor>& m, MonitorState state) {
         {
             std::lock_guard guard(mutex_);
             calls_.emplace_back(m.get(), state);
+            if (keep_ && std::find(kept_.begin(), kept_.end(), m) == kept_.end()) {
+                kept_.push_back(m);
+            }
         }
         if (handleCloses_ && state >= FMS_CLOSED) {
             m->MarkHandled();
@@ -121,8 +138,10 @@ private:
     }
 
     const bool handleCloses_;
+    const bool keep_;
     mutable std::mutex mutex_;
     std::vector<std::pair<const CNbxFileMonitor*, MonitorState>> calls_;
+    std::vector<std::shared_ptr<CNbxFileMonitor>> kept_;
 };
 
 bool Listed(CNbxFileMonitorManager& manager, const CNbxFileMonitor* m) {
@@ -479,9 +498,21 @@ protected:
         std::string error;
         EXPECT_TRUE(Utils::CreateProcessCommand(path, &process, &error)) << error;
         opened.pid = process.pid;
-        manager_.RegisterMonitor(
-            std::make_unique<CNbxFileMonitor>(node_, path, opened.remotePath, std::move(process)));
-        opened.monitor = manager_.IsFileOpened(path, opened.remotePath, node_);
+        auto monitor =
+            std::make_unique<CNbxFileMonitor>(node_, path, opened.remotePath, std::move(process));
+        const CNbxFileMonitor* registered = monitor.get();
+        manager_.RegisterMonitor(std::move(monitor));
+        // A quick application may be done before this thread runs again: then the monitor is
+        // closed, handled and purged already, and only the recorder still has it.
+        for (const auto& listed : manager_.LockMonitors()) {
+            if (listed.get() == registered) {
+                opened.monitor = listed;
+            }
+        }
+        manager_.UnlockMonitors();
+        if (opened.monitor == nullptr) {
+            opened.monitor = recorder_->Find(registered);
+        }
         EXPECT_NE(opened.monitor, nullptr);
         return opened;
     }
@@ -501,7 +532,7 @@ protected:
     }
 
     const CNbxNode node_ = Folder("share");
-    std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
+    std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>(true, /*keep=*/true);
     CNbxFileMonitorManager manager_;
 };
 

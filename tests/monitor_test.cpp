@@ -236,6 +236,24 @@ TEST(MonitorStatus, AFileReplacedWithTheSameModificationTimeIsChanged) {
     ::kill(editor, SIGKILL);
 }
 
+TEST(MonitorStatus, ACopyThatIsGoneEndsTheMonitorOnceNoApplicationRuns) {
+    const std::string path = FakeDesktop::MakeFile("deleted", editors::kKeep);
+    const pid_t editor = StartSleeper();
+    CNbxFileMonitor monitor(Folder("share"), path, "/docs/deleted",
+                            Utils::LaunchedProcess::ForChild(editor));
+    ::unlink(path.c_str());
+    for (int poll = 0; poll < CNbxFileMonitor::kMissingPolls + 1; ++poll) {
+        EXPECT_EQ(monitor.UpdateStatus(), FMS_INVALID) << "its application may write it again";
+    }
+    ::kill(editor, SIGKILL);
+    ASSERT_TRUE(WaitUntil([&] { return ProcessEnded(editor); }));
+    for (int poll = 1; poll < CNbxFileMonitor::kMissingPolls; ++poll) {
+        EXPECT_EQ(monitor.UpdateStatus(), FMS_INVALID) << "a save may be under way";
+    }
+    EXPECT_EQ(monitor.UpdateStatus(), FMS_HANDLED);
+    EXPECT_EQ(monitor.UpdateStatus(), FMS_HANDLED) << "a final state stays";
+}
+
 // --- Whether a file is in use -----------------------------------------------------------------
 
 TEST(MonitorFileUse, AFileIsFreeOnlyWhenNobodyHoldsIt) {
@@ -409,6 +427,60 @@ TEST(MonitorManager, ReportsACloseOnceAndPurgesTheMonitorOnceHandled) {
     ASSERT_TRUE(WaitUntil([&] { return !Listed(manager, watched); }));
     EXPECT_TRUE(closing->destroyed);
     EXPECT_TRUE(manager.Stop());
+}
+
+// A copy deleted while it was watched leaves nothing to upload or bring up: the monitor goes
+// and the next open of the file downloads it again.
+TEST(MonitorManager, AMonitorWhoseCopyIsGoneIsRemovedAndNoLongerBlocksAnOpen) {
+    auto recorder = std::make_shared<Recorder>();
+    CNbxFileMonitorManager manager;
+    manager.SetStatusCallback(recorder);
+    ASSERT_TRUE(manager.Start());
+    const CNbxNode node = Folder("share");
+    const std::string path = FakeDesktop::MakeFile("gone", editors::kKeep);
+    auto monitor =
+        std::make_unique<CNbxFileMonitor>(node, path, "/docs/gone", StartedWithoutProcess());
+    const CNbxFileMonitor* watched = monitor.get();
+    manager.RegisterMonitor(std::move(monitor));
+    ASSERT_TRUE(WaitUntil([&] { return recorder->Count(watched, FMS_OPENED) > 0; }));
+    ASSERT_NE(manager.IsFileOpened(path, "/docs/gone", node), nullptr);
+
+    ::unlink(path.c_str());
+    ASSERT_TRUE(WaitUntil([&] { return !Listed(manager, watched); }));
+    EXPECT_EQ(manager.IsFileOpened(path, "/docs/gone", node), nullptr);
+    EXPECT_FALSE(manager.HasUnsettledChanges(path));
+    EXPECT_EQ(recorder->Count(watched, FMS_CLOSED) + recorder->Count(watched, FMS_CLOSED_MODIFIED),
+              0)
+        << "nothing to ask about";
+    EXPECT_TRUE(manager.Stop());
+}
+
+// Changes that were neither uploaded nor declined keep the copy from being downloaded over,
+// whichever monitor of that copy holds them.
+TEST(MonitorManager, UnsettledChangesAreThoseModifiedOrClosedModifiedAndUnanswered) {
+    CNbxFileMonitorManager manager;
+    const std::string path = FakeDesktop::MakeFile("unsettled", "data");
+    const std::string other = FakeDesktop::MakeFile("unsettled other", "data");
+    auto script = std::make_shared<Script>();
+    auto monitor = std::make_unique<ScriptedMonitor>(path, script);
+    CNbxFileMonitor* const watched = monitor.get();
+    manager.RegisterMonitor(std::move(monitor));
+    const struct {
+        MonitorState state;
+        bool unsettled;
+    } rows[] = {{FMS_INVALID, false}, {FMS_OPENED, false},         {FMS_MODIFIED, true},
+                {FMS_CLOSED, false},  {FMS_CLOSED_MODIFIED, true}, {FMS_HANDLED, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.state);
+        script->next = row.state;
+        if (row.state == FMS_HANDLED) {
+            watched->MarkHandled();
+        } else {
+            watched->UpdateStatus();
+        }
+        EXPECT_EQ(manager.HasUnsettledChanges(path), row.unsettled);
+        EXPECT_FALSE(manager.HasUnsettledChanges(other));
+    }
 }
 
 TEST(MonitorManager, WithoutACallbackACloseIsHandledAtOnce) {

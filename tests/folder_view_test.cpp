@@ -917,4 +917,63 @@ TEST_F(FolderViewTest, FolderTreesAreCollectedLocallyAndRemotely) {
     EXPECT_EQ(view_->ListRemoteDir(folders, files, sizes, "gone/", "/base/", true), 404);
 }
 
+// Names from a listing become local paths below a drop target: one that is not a single
+// segment of a local path fails the whole tree with a record, and so does a tree that goes on
+// and on.
+TEST_F(FolderViewTest, FolderTreesRefuseNamesThatAreNoLocalFileNameAndEndlessTrees) {
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"parent", "/evil/base/top/.."},
+        {"parent folder", "/evil/base/top/../"},
+        {"dot", "/evil/base/top/./"},
+        {"empty segment", "/evil/base/top//x.txt"},
+        {"deeper than a child", "/evil/base/top/sub/x.txt"},
+        {"encoded slash", "/evil/base/top/a%2Fb.txt"},
+        {"line feed", "/evil/base/top/a%0Ab.txt"},
+        {"escape", "/evil/base/top/a%1B%5B2Jb.txt"},
+    };
+    std::vector<nbx::test::RawReply> replies;
+    for (const auto& [name, href] : cases) {
+        replies.push_back(
+            {.bytes = HttpResponse(207, Multistatus({{"/evil/base/top/", true},
+                                                     {"/evil/base/top/fine.txt", false},
+                                                     {href, href.back() == '/'}}))});
+    }
+    nbx::test::RawHttpServer server(std::move(replies));
+    ASSERT_TRUE(PollUntil([&] { return !app_->IsNodeStatePassRunning(); }));
+    CNbxNode* evil = AddNode({.node_type = NodeType::SharedFolder,
+                              .nbx_proxy = server.BaseUrl(),
+                              .node_name = "evil",
+                              .login = "demo",
+                              .password = "s3cret",
+                              .title_name = "Evil"});
+    frame_->SetCurrentNode(evil);
+    for (const auto& [name, href] : cases) {
+        SCOPED_TRACE(name);
+        std::vector<std::string> folders, files;
+        std::vector<std::uint64_t> sizes;
+        EXPECT_EQ(view_->ListRemoteDir(folders, files, sizes, "top/", "/base/", true),
+                  FsResult::kLocalFailure);
+        EXPECT_NE(Log().find("ERROR: CTerraPaneView::ListRemoteDir(): the server listed a name "
+                             "that cannot be a local file name"),
+                  std::string::npos);
+    }
+
+    // A real tree deeper than the bound: walked down to it, then refused.
+    std::string deep = "/base/deep/";
+    for (int level = 0; level <= CTerraPaneView::kMaxRemoteTreeDepth + 1; ++level) {
+        deep += "d/";
+    }
+    Put(OnServer("share", deep + "bottom.txt"), "b");
+    ASSERT_EQ(Open(share_, "/base/"), 200);
+    std::vector<std::string> folders, files;
+    std::vector<std::uint64_t> sizes;
+    EXPECT_EQ(view_->ListRemoteDir(folders, files, sizes, "deep/", "/base/", true),
+              FsResult::kLocalFailure);
+    EXPECT_EQ(folders.size(), static_cast<std::size_t>(CTerraPaneView::kMaxRemoteTreeDepth) + 1);
+    EXPECT_TRUE(files.empty());
+    EXPECT_NE(Log().find("ERROR: CTerraPaneView::ListRemoteDir(): the folder tree is deeper than "
+                         "64 levels"),
+              std::string::npos);
+}
+
 }  // namespace

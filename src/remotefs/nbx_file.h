@@ -50,6 +50,11 @@ nbx::http::Header BasicAuthorization(const std::string& login, const std::string
 // nbx_proxy "/" node_name and the escaped path: the URL of a path on a WebDAV node.
 std::string ComposeNodeUrl(const CNbxNode& node, const std::string& path);
 
+// Whether a name that a server lists as a child of a folder can stand as one segment of a
+// local path: not empty, neither "." nor "..", and without "/" (a decoded "%2F" among them),
+// NUL or any other control character. Other names must not be made into local paths.
+bool IsSafeChildName(std::string_view name);
+
 // A size sent as decimal text: the leading digits, saturating at the largest value; 0 when
 // the text does not start with a digit.
 std::uint64_t ParseSize(std::string_view text);

@@ -59,6 +59,23 @@ TEST_F(SessionLogTest, ControlCharactersOfANameAreShownEscapedInOneRecord) {
               "\"a\\x1b[2Jb\\rc\\nERROR: forged\\x07d\\x7f\\u009be\\t\xE6\x97\xA5\"\r\n");
 }
 
+// A dump of a server's headers stays readable, one header a line, but none of its lines can
+// pass for a record: they are indented, and their control characters escaped.
+TEST_F(SessionLogTest, ARecordOfLinesIndentsItsLaterLines) {
+    ASSERT_TRUE(OpenSessionLog(LogPath()));
+    WriteLogLines(LogLevel::Error,
+                  "send() failed with response headers:\nHTTP/1.1 404 Not Found\r\nERROR: forged"
+                  "\x1b[2J\r\nX-Bell: \x07\r\n\r\n");
+    WriteLogLines(LogLevel::Info, "one line\n");
+    CloseSessionLog();
+    EXPECT_EQ(ReadFile(LogPath()),
+              "ERROR: send() failed with response headers:\r\n"
+              "  HTTP/1.1 404 Not Found\r\n"
+              "  ERROR: forged\\x1b[2J\r\n"
+              "  X-Bell: \\x07\r\n"
+              "INFO: one line\r\n");
+}
+
 TEST(ControlTextTest, ControlCharactersAreShownAndTheRestKept) {
     const struct {
         std::string in, out;

@@ -37,6 +37,11 @@ void SetMinimumLogLevel(int level);
 // the message is the record's own, and every other control character in it (a server's name
 // may hold any) is written escaped, as ShowControlCharacters shows it.
 void WriteLog(int level, std::string_view message);
+// A record of several lines written on purpose, such as a dump of a server's response headers:
+// its line breaks (LF or CR LF) stay, each later line indented by two blanks so that none reads
+// as a record of its own; empty lines at its end are dropped; other control characters are
+// escaped as in WriteLog.
+void WriteLogLines(int level, std::string_view message);
 
 // Once, at the very end of shut-down; later records are dropped.
 void CloseSessionLog();

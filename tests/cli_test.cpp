@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
+#include "app/session_log.h"
 #include "cli/command.h"
 #include "cli/progress.h"
 #include "nodes/sqlite_com.h"
+#include "support/raw_http_server.h"
 #include "support/test_support.h"
 #include "support/webdav_server.h"
 
@@ -244,6 +247,62 @@ TEST_F(CliRemoteTest, FailuresSayTheSystemsMessage) {
     r = Run({"probe", "Wrong"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Offline (401)\n");
+}
+
+// A server's names may hold any character; on a terminal they must not act as escape
+// sequences, nor break a line of the listing into two.
+TEST_F(CliTest, ControlCharactersOfServerNamesAreShownEscaped) {
+    // Sent as a server may send it: every byte escaped in the href, so the XML stays valid. (A
+    // bell in a title is below: the href's decoding drops bytes below 10.)
+    const std::string listing =
+        "<?xml version=\"1.0\"?><d:multistatus xmlns:d=\"DAV:\">"
+        "<d:response><d:href>/share/</d:href><d:propstat><d:prop><d:resourcetype>"
+        "<d:collection/></d:resourcetype></d:prop><d:status>HTTP/1.1 200 OK</d:status>"
+        "</d:propstat></d:response>"
+        "<d:response><d:href>/share/a%1B%5B31mb%0Dc%0Ad%7F.txt</d:href><d:propstat><d:prop>"
+        "<d:resourcetype/><d:getcontentlength>1</d:getcontentlength>"
+        "<d:getlastmodified>Fri, 11 Dec 2026 12:00:00 GMT</d:getlastmodified></d:prop>"
+        "<d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response></d:multistatus>";
+    nbx::test::RawHttpServer server({{.bytes = nbx::test::HttpResponse(207, listing)}});
+    ASSERT_EQ(Run({"node", "add", "--title", "Odd", "--proxy", server.BaseUrl(), "--node-name",
+                   "share", "--login", "demo", "--password-stdin"},
+                  "s3cret\n")
+                  .status,
+              0);
+    const std::string shown = "a\\x1b[31mb\\rc\\nd\\x7f.txt";
+
+    Result r = Run({"ls", "Odd:/"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  " + shown + "\n"), std::string::npos) << r.out;
+    for (const char ch : {'\x1b', '\r', '\x07', '\x7f'}) {
+        EXPECT_EQ(r.out.find(ch), std::string::npos) << static_cast<int>(ch);
+    }
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << "one line for the one file";
+
+    r = Run({"ls", "--json", "Odd:/"});
+    EXPECT_NE(r.out.find("\"name\":\"a\\u001b[31mb\\rc\\nd"), std::string::npos) << r.out;
+
+    r = Run({"ls",
+             "No\x1b]0;x\x07"
+             "body:/"});
+    EXPECT_EQ(r.err, "nimbex ls: no node is titled \"No\\x1b]0;x\\x07body\"\n");
+    r = Run({"node", "rm", "No\nbody"});
+    EXPECT_EQ(r.err, "nimbex node rm: no node is titled \"No\\nbody\"\n");
+}
+
+// The window's log belongs to the window: a script's run keeps a log of its own beside it.
+TEST_F(CliTest, ARunLeavesTheWindowsLogAlone) {
+    const std::string windowLog = SessionLogPath();
+    ASSERT_FALSE(windowLog.empty());
+    nbx::test::WriteFile(windowLog, "INFO: the window's record\r\n");
+    nbx::test::Child nimbex = nbx::test::Spawn({NBX_NIMBEX_PROGRAM, "version"});
+    EXPECT_EQ(nbx::test::ReadLine(nimbex).rfind("NimbexShell ", 0), 0u);
+    ASSERT_EQ(nbx::test::Wait(nimbex), 0);
+    EXPECT_EQ(nbx::test::ReadFile(windowLog), "INFO: the window's record\r\n");
+    const std::string cliLog = SessionLogPath(kCliSessionLogFileName);
+    EXPECT_NE(nbx::test::ReadFile(cliLog).find("INFO: nimbex::Main() with arg: \"version\""),
+              std::string::npos)
+        << nbx::test::FileTail(cliLog);
 }
 
 TEST_F(CliTest, EveryVerbHasHelp) {

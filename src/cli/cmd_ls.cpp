@@ -1,6 +1,7 @@
 #include <json/json.h>
 #include <ostream>
 
+#include "app/control_text.h"
 #include "cli/options.h"
 #include "cli/verb_support.h"
 #include "remotefs/fs_service.h"
@@ -70,8 +71,10 @@ int RunLs(const std::vector<std::string>& args, Io& io) {
             text += f->isFolder ? "d " : "- ";
             const std::string size = std::to_string(f->size);
             text += std::string(size.size() < 14 ? 14 - size.size() : 0, ' ') + size + "  ";
-            text += f->modifiedTime.empty() ? std::string(29, '-') : f->modifiedTime;
-            text += "  " + name + (f->isFolder ? "/" : "") + "\n";
+            // The server's texts reach a terminal: no escape sequence of theirs may.
+            text += f->modifiedTime.empty() ? std::string(29, '-')
+                                            : ShowControlCharacters(f->modifiedTime);
+            text += "  " + ShowControlCharacters(name) + (f->isFolder ? "/" : "") + "\n";
         }
     }
     if (options.Flag("json")) {

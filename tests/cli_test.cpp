@@ -207,6 +207,11 @@ TEST_F(CliRemoteTest, FailuresSayTheSystemsMessage) {
               "nimbex put: the local file \"" + Root() + "/none.txt\" could not be read\n");
     EXPECT_EQ(Run({"cp", "My Share:/a", "Other:/b"}).status, 1);
     EXPECT_EQ(Run({"rm", "My Share:/"}).status, 1) << "never the whole node";
+    std::filesystem::create_directories(files_ + "/sub");
+    r = Run({"rm", "My Share:/sub/.."});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "nimbex rm: \"My Share:/sub/..\" cannot be addressed: the name \"..\"\n");
+    EXPECT_TRUE(std::filesystem::is_directory(files_ + "/sub"));
 
     ASSERT_EQ(Run({"node", "add", "--title", "Wrong", "--proxy", server_->BaseUrl(), "--node-name",
                    "share", "--login", "demo", "--password-stdin"},

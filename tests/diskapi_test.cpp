@@ -81,7 +81,7 @@ TEST_F(DiskApiTest, EveryFolderOperationWithOddNames) {
     const auto request = service_->LastRequest();
     ASSERT_TRUE(request);
     EXPECT_EQ(request->method, "GET");
-    EXPECT_EQ(request->target, "/nxapi/getList/?path=" + EscapeUrlText(folder));
+    EXPECT_EQ(request->target, "/nxapi/getList/?path=" + EscapeUrlPath(folder));
     EXPECT_EQ(request->Header("Content-Type"), "text/xml");
     EXPECT_EQ(request->Header("Authorization"), "Basic " + MakeBasicCredentials(kLogin, kPassword));
 
@@ -116,6 +116,11 @@ TEST_F(DiskApiTest, ListingAnswersOfOddShapesFromTheWire) {
         {"wrong types", R"({"resultCode":[],"response":{"items":[{"name":1,"prop":2}]}})", 200, 1},
         {"no items", R"({"response":{}})", 200, 0},
         {"not JSON", "<html>oops</html>", -1, 0},
+        {"names no path can carry left out",
+         R"({"response":{"items":[{"name":"a/b","prop":{"actualsize":"1","contenttype":"x","datetime":"t"}},
+            {"name":"..","prop":{"actualsize":"1","contenttype":"x","datetime":"t"}},
+            {"name":"+%41\u0001?","prop":{"actualsize":"1","contenttype":"x","datetime":"t"}}]}})",
+         200, 2},
     };
     CNbxFileSystemService service;
     for (const auto& c : cases) {
@@ -125,6 +130,8 @@ TEST_F(DiskApiTest, ListingAnswersOfOddShapesFromTheWire) {
     }
     EXPECT_NE(Log().find("ERROR: CNbxFsWebDav::_LIST(): Json::Reader::parse() failed with error: "),
               std::string::npos);
+    ASSERT_NE(service.GetFirst(), nullptr);
+    EXPECT_EQ(service.GetFirst()->name, "/+%41\x01?") << "listed names are kept byte for byte";
 }
 
 TEST_F(DiskApiTest, TransfersAndTheMultipartBodyByteForByte) {
@@ -153,7 +160,7 @@ TEST_F(DiskApiTest, TransfersAndTheMultipartBodyByteForByte) {
     ASSERT_EQ(ft._DOWNLOAD(*node_, "/docs \xE6\x97\xA5/report 1.txt", back), 200);
     EXPECT_EQ(ReadFile(back), data);
     EXPECT_EQ(service_->LastRequest()->target,
-              "/nxapi/get/?path=" + EscapeUrlText("/docs \xE6\x97\xA5/report 1.txt"));
+              "/nxapi/get/?path=" + EscapeUrlPath("/docs \xE6\x97\xA5/report 1.txt"));
 
     EXPECT_EQ(ft._DOWNLOAD(*node_, "/none.txt", Root() + "/none.txt"), 400);
 }

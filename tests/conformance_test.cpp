@@ -12,6 +12,7 @@
 #include <memory>
 #include <random>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "cli/command.h"
@@ -41,18 +42,21 @@ struct ServerTraits {
     const char* folderSize;     // what ls shows as a folder's size: lighttpd gives one
     // rclone keeps the time it first saw a folder with, whatever the disk says later.
     bool folderTimeFollowsTheDisk;
+    // The longest file name a PUT can make: lighttpd first writes a temporary file beside the
+    // target whose name is 10 bytes longer (and answers 500 past that).
+    std::size_t longestName;
 };
 
 ServerTraits TraitsOf(WebDavServer::Kind kind) {
     switch (kind) {
         case WebDavServer::Kind::kApache:
-            return {true, "0", true};
+            return {true, "0", true, 255};
         case WebDavServer::Kind::kLighttpd:
-            return {true, "4096", true};
+            return {true, "4096", true, 245};
         case WebDavServer::Kind::kNginx:
-            return {true, "0", true};
+            return {true, "0", true, 255};
         case WebDavServer::Kind::kRclone:
-            return {false, "0", false};
+            return {false, "0", false, 255};
     }
     return {};
 }
@@ -327,6 +331,98 @@ TEST_P(ConformanceTest, ProbeWithTheRightAndAWrongPassword) {
     r = Nimbex({"ls", "Wrong:/"});
     EXPECT_EQ(r.err,
               "nimbex ls: Authentication Failure, Please check your Nimbex node configuration.\n");
+}
+
+// Names that a file may have and that mean something in a URL, on a command line or to a
+// server: one for each printable ASCII character but "/", blanks at either end, an escape that
+// decodes to another name, non-ASCII, and a name of as many whole UTF-8 characters as fit in
+// `longest` bytes (255 is the most a Linux folder takes).
+std::vector<std::string> OddNames(std::size_t longest) {
+    std::vector<std::string> names;
+    for (char c = ' '; c <= '~'; ++c) {
+        if (c != '/') {
+            names.push_back(std::string("a") + c + "b");
+        }
+    }
+    std::string longName;
+    while (longName.size() + 3 <= longest) {
+        longName += "\xE6\x97\xA5";  // 日
+    }
+    names.insert(names.end(), {"a[b]", " lead", "trail ", "  ", "%41", "%2F", "a%20b", "+",
+                               "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", longName});
+    return names;
+}
+
+// Each verb addresses exactly the named file: after every step the node's folder holds what
+// that step should leave and nothing else, its decoys (what a name cut at "?" or "#", or
+// decoded once too often, would address) untouched.
+TEST_P(ConformanceTest, EveryVerbAddressesExactlyTheNamedFile) {
+    fs::create_directories(OnDisk("copies"));
+    fs::create_directories(OnDisk("moved"));
+    const std::map<std::string, std::string> decoys = {{"a", "decoy a"}, {"A", "decoy A"},
+                                                       {"b", "decoy b"}, {"ab", "decoy ab"},
+                                                       {"copies/", ""},  {"moved/", ""}};
+    for (const auto& [path, content] : decoys) {
+        if (path.back() != '/') {
+            WriteFile(OnDisk(path), content);
+        }
+    }
+    const std::string local = Root() + "/local";
+    for (const std::string& name : OddNames(TraitsOf(GetParam()).longestName)) {
+        SCOPED_TRACE("the name \"" + name + "\"");
+        const std::string remote = "Share:/" + name;
+        const std::string content = "content of " + name;
+        const std::string kept = Content(content);
+        auto with = [&](std::map<std::string, std::string> extra) {
+            extra.insert(decoys.begin(), decoys.end());
+            return extra;
+        };
+        WriteFile(local, content);
+
+        Result r = Nimbex({"put", local, remote});
+        EXPECT_EQ(r.status, 0) << "put: " << r.err;
+        EXPECT_EQ(Tree(files_), with({{name, kept}})) << "put";
+
+        r = Nimbex({"ls", "Share:/"});
+        EXPECT_EQ(r.status, 0) << "ls: " << r.err;
+        std::set<std::string> listed;
+        std::istringstream lines(r.out);
+        for (std::string line; std::getline(lines, line);) {
+            listed.insert(line.size() > 45 ? line.substr(45) : line);  // after mark, size, date
+        }
+        EXPECT_EQ(listed, (std::set<std::string>{"a", "A", "b", "ab", "copies/", "moved/", name}))
+            << "ls";
+
+        fs::remove(local);
+        r = Nimbex({"get", remote, local});
+        EXPECT_EQ(r.status, 0) << "get: " << r.err;
+        EXPECT_EQ(ReadFile(local), content) << "get";
+
+        EXPECT_EQ(Nimbex({"exists", remote}).status, 0) << "exists";
+
+        r = Nimbex({"cp", remote, "Share:/copies/"});
+        EXPECT_EQ(r.status, 0) << "cp: " << r.err;
+        EXPECT_EQ(Tree(files_), with({{name, kept}, {"copies/" + name, kept}})) << "cp";
+
+        r = Nimbex({"mv", "Share:/copies/" + name, "Share:/moved/"});
+        EXPECT_EQ(r.status, 0) << "mv: " << r.err;
+        EXPECT_EQ(Tree(files_), with({{name, kept}, {"moved/" + name, kept}})) << "mv";
+
+        r = Nimbex({"rm", "Share:/moved/" + name});
+        EXPECT_EQ(r.status, 0) << "rm: " << r.err;
+        r = Nimbex({"rm", remote});
+        EXPECT_EQ(r.status, 0) << "rm: " << r.err;
+        EXPECT_EQ(Tree(files_), with({})) << "rm";
+        EXPECT_EQ(Nimbex({"exists", remote}).status, 1) << "exists once removed";
+
+        // The next name starts from the decoys alone, whatever went wrong here.
+        for (const auto& [path, ignored] : Tree(files_)) {
+            if (!decoys.count(path)) {
+                std::error_code ec;
+                fs::remove_all(OnDisk(path), ec);
+            }
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ConformanceTest, ::testing::ValuesIn(WebDavServer::AllKinds()),

@@ -357,16 +357,19 @@ std::vector<std::string> OddNames(std::size_t longest) {
 // that step should leave and nothing else, its decoys (what a name cut at "?" or "#", or
 // decoded once too often, would address) untouched.
 TEST_P(ConformanceTest, EveryVerbAddressesExactlyTheNamedFile) {
-    fs::create_directories(OnDisk("copies"));
-    fs::create_directories(OnDisk("moved"));
     const std::map<std::string, std::string> decoys = {{"a", "decoy a"}, {"A", "decoy A"},
                                                        {"b", "decoy b"}, {"ab", "decoy ab"},
                                                        {"copies/", ""},  {"moved/", ""}};
-    for (const auto& [path, content] : decoys) {
-        if (path.back() != '/') {
-            WriteFile(OnDisk(path), content);
+    auto writeDecoys = [&] {
+        for (const auto& [path, content] : decoys) {
+            if (path.back() == '/') {
+                fs::create_directories(OnDisk(path));
+            } else {
+                WriteFile(OnDisk(path), content);
+            }
         }
-    }
+    };
+    writeDecoys();
     const std::string local = Root() + "/local";
     for (const std::string& name : OddNames(TraitsOf(GetParam()).longestName)) {
         SCOPED_TRACE("the name \"" + name + "\"");
@@ -422,6 +425,7 @@ TEST_P(ConformanceTest, EveryVerbAddressesExactlyTheNamedFile) {
                 fs::remove_all(OnDisk(path), ec);
             }
         }
+        writeDecoys();
     }
 }
 

@@ -25,7 +25,9 @@ constexpr const char* kResourceTypeBody =
 int CNbxFtWebDav::SettleProbe(nbx::http::Client& client, const std::string& url,
                               const std::string& login, const std::string& password,
                               int status) const {
-    if (status == 200 || status == 404) {
+    // A 401 is the last word as well: the same credentials would only fail once more, and
+    // servers that count failed logins would count it twice.
+    if (status == 200 || status == 404 || status == 401) {
         return status;
     }
     nbx::http::Request request = MakeTransferRequest("PROPFIND", url, login, password, true);

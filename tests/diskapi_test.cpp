@@ -191,6 +191,57 @@ TEST_F(DiskApiTest, UploadSessionAbandonedBeforeTheTailKeepsNoFile) {
     EXPECT_EQ(whole._SESSION_CLOSE(false), 200);
 }
 
+// The file name goes between the quotes of a Content-Disposition line and the folder on a line
+// of its own: a name that would break out of them is refused before anything is sent.
+TEST_F(DiskApiTest, NamesTheFormCannotCarryAreRefusedBeforeAnyRequest) {
+    const std::string local = Root() + "/payload.txt";
+    WriteFile(local, "payload");
+    const std::string refused[] = {
+        "/say \"hi\".txt",
+        "/x.txt\"\r\n\r\nforged\r\n-----NbXsHeLlBoUnDaRy\r\nContent-Disposition: form-data; "
+        "name=\"extra\"\r\n\r\nfield",
+        "/line\nbreak.txt",
+        "/carriage\rreturn.txt",
+        "/tab\there.txt",
+        "/bell\x07.txt",
+        "/del\x7F.txt",
+        "/folder\r\nname=\"extra\"/a.txt",
+    };
+    service_->ResetHooks();
+    CNbxFileTransferService ft;
+    for (const std::string& name : refused) {
+        EXPECT_EQ(ft._UPLOAD(*node_, local, name), 400) << name;
+        EXPECT_EQ(ft._UPLOAD_SESSION_OPEN(name, *node_, 7), 400) << name;
+        EXPECT_EQ(ft._SESSION_CLOSE(true), 200);
+    }
+    EXPECT_FALSE(service_->LastRequest()) << "nothing was sent";
+    for (const auto& entry : fs::recursive_directory_iterator(service_->DiskDir(kLogin))) {
+        ADD_FAILURE() << "created: " << entry.path();
+    }
+    EXPECT_NE(Log().find("ERROR: CNbxFtDiskApi::_UPLOAD(): the name cannot be carried in the "
+                         "upload: \"/line\\x0Abreak.txt\"\r\n"),
+              std::string::npos)
+        << Log();
+    EXPECT_NE(Log().find("ERROR: CNbxFtDiskApi::_UPLOAD_SESSION_OPEN(): the name cannot be "
+                         "carried in the upload: \"/say \"hi\".txt\"\r\n"),
+              std::string::npos);
+
+    // A quote in the folder travels on a line of its own, where it is plain text.
+    fs::create_directories(OnDisk("/say \"hi\""));
+    ASSERT_EQ(ft._UPLOAD(*node_, local, "/say \"hi\"/payload.txt"), 200);
+    EXPECT_EQ(ReadFile(OnDisk("/say \"hi\"/payload.txt")), "payload");
+}
+
+TEST_F(DiskApiTest, LocalReadFailureOfAnUploadIsRecordedUnderItsOwnName) {
+    // A regular file whose first read fails.
+    CNbxFileTransferService ft;
+    EXPECT_EQ(ft._UPLOAD(*node_, "/proc/self/mem", "/mem.bin"), -1);
+    EXPECT_NE(Log().find("ERROR: CNbxFtDiskApi::_UPLOAD() failed with error msg: \""),
+              std::string::npos)
+        << Log();
+    EXPECT_EQ(Log().find("CCNbxFtWebDav"), std::string::npos);
+}
+
 TEST_F(DiskApiTest, ProbesMapTheServersStatus) {
     const std::pair<int, int> cases[] = {{200, 200}, {302, 302}, {404, 502}, {501, 200}};
     CNbxFileTransferService ft;

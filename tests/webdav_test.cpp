@@ -308,6 +308,7 @@ TEST_F(WebDavTest, RefusedTransfersFail) {
     EXPECT_FALSE(fs::exists(OnServer("/file.txt")));
 
     EXPECT_EQ(ft._UPLOAD(*node_, Root() + "/no such file", "/x.txt"), -1);
+    WriteFile(OnServer("/new.txt"), "there");
     EXPECT_EQ(ft._DOWNLOAD(*node_, "/new.txt", Root() + "/no/such/dir/x"), -1);
     CNbxNode ftp(*node_);
     ftp.nbx_proxy = "ftp://127.0.0.1";

@@ -48,6 +48,9 @@ protected:
                             const std::string& login, const std::string& password,
                             int status) const;
     virtual void FrameUpload(const std::string& target, Framing& framing) const = 0;
+    // Whether an upload's framing can carry the target's name; one it cannot is refused before
+    // any request.
+    virtual bool CarriesName(const std::string& /*target*/) const { return true; }
     // The name in the upload records (the WebDAV family has always written it with two Cs).
     virtual std::string UploadClassName() const = 0;
 

@@ -1,12 +1,18 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
 
+#include "app/deployment_profile.h"
 #include "app/session_log.h"
 #include "cli/command.h"
 #include "cli/progress.h"
 #include "nodes/sqlite_com.h"
+#include "platform/http_client.h"
+#include "platform/server_time.h"
+#include "support/dev_service.h"
 #include "support/raw_http_server.h"
 #include "support/test_support.h"
 #include "support/webdav_server.h"
@@ -303,6 +309,45 @@ TEST_F(CliTest, ARunLeavesTheWindowsLogAlone) {
     EXPECT_NE(nbx::test::ReadFile(cliLog).find("INFO: nimbex::Main() with arg: \"version\""),
               std::string::npos)
         << nbx::test::FileTail(cliLog);
+}
+
+// The cloud disk writes its times in a form of its own, in UTC; ls shows them as it shows the
+// WebDAV servers' (conformance_tests checks those), and --json keeps the disk's own text.
+TEST_F(CliTest, LsShowsTheCloudDisksTimesInTheCommonForm) {
+    nbx::test::DevService service(
+        std::vector<nbx::test::DevService::Account>{{"me@example.net", "disk pass"}});
+    ASSERT_TRUE(service.Started());
+    nbx::test::WriteFile(Root() + "/deployment.ini",
+                         "[Service]\nDiskApiHost=" + service.DiskHost() +
+                             "\n[Tls]\nCaBundle=" + service.CaFile() + "\n");
+    ::setenv("NIMBEXSHELL_DEPLOYMENT", (Root() + "/deployment.ini").c_str(), 1);
+    ApplyDeploymentTls(ReloadDeploymentProfile());
+    struct Restore {
+        ~Restore() {
+            ::unsetenv("NIMBEXSHELL_DEPLOYMENT");
+            ReloadDeploymentProfile();
+            nbx::http::SetDefaultTls({});
+        }
+    } restore;
+    const std::string file = service.DiskDir("me@example.net") + "/report.txt";
+    nbx::test::WriteFile(file, "report");
+    const std::time_t when = 1709629622;  // 2024-03-05 09:07:02 UTC
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    ASSERT_EQ(Run({"node", "add", "--title", "Disk", "--proxy", service.DiskUrl(), "--login",
+                   "me@example.net", "--password-stdin", "--node-type", "1", "--device-type", "9"},
+                  "disk pass\n")
+                  .status,
+              0);
+
+    Result r = Run({"ls", "Disk:/"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-              6  " + nbx::FormatLocalIsoTime(when) + "  report.txt\n");
+    r = Run({"ls", "--json", "Disk:/"});
+    EXPECT_NE(r.out.find("\"modified\":\"2024-03-05 09:07:02\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"modified_iso\":\"" + nbx::FormatLocalIsoTime(when) + "\""),
+              std::string::npos)
+        << r.out;
 }
 
 TEST_F(CliTest, EveryVerbHasHelp) {

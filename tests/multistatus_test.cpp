@@ -120,6 +120,27 @@ TEST(MultistatusTest, AnswersFromServersAndOddOnes) {
            .contentType = "httpd/unix-directory",
            .lastModified = kTime,
            .isFolder = true}}},
+        {"nginx answer",
+         Fixture("nginx-propfind.xml"),
+         true,
+         {{.href = "/share/", .lastModified = kTime, .isFolder = true},
+          {.href = "/share/%E5%A0%B1%E5%91%8A%E6%9B%B8%202024.txt",
+           .contentLength = "6",
+           .lastModified = kTime},
+          {.href = "/share/%E5%86%99%E7%9C%9F%20%E3%83%95%E3%82%A9%E3%83%AB%E3%83%80/",
+           .lastModified = kTime,
+           .isFolder = true}}},
+        {"rclone answer",
+         Fixture("rclone-propfind.xml"),
+         true,
+         {{.href = "/share/", .lastModified = kTime, .isFolder = true},
+          {.href = "/share/%E5%86%99%E7%9C%9F%20%E3%83%95%E3%82%A9%E3%83%AB%E3%83%80/",
+           .lastModified = kTime,
+           .isFolder = true},
+          {.href = "/share/%E5%A0%B1%E5%91%8A%E6%9B%B8%202024.txt",
+           .contentLength = "6",
+           .contentType = "text/plain; charset=utf-8",
+           .lastModified = kTime}}},
         {"d: prefix, in order", kTwoEntries, true, twoEntries},
         {"lp1: properties",
          Multistatus("<D:response xmlns:lp1=\"DAV:\"><D:href>/box/f/</D:href>" +
@@ -262,8 +283,13 @@ TEST(MultistatusTest, PiecesParseAsTheWhole) {
         "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 "
         "\"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">]><D:multistatus xmlns:D=\"DAV:\">"
         "<D:response><D:href>&lol2;</D:href></D:response></D:multistatus>";
-    const std::string bodies[] = {Fixture("apache-propfind.xml"), Fixture("lighttpd-propfind.xml"),
-                                  kTwoEntries, bomb, "<D:multistatus xmlns:D=\"DAV:\"><D:resp"};
+    const std::string bodies[] = {Fixture("apache-propfind.xml"),
+                                  Fixture("lighttpd-propfind.xml"),
+                                  Fixture("nginx-propfind.xml"),
+                                  Fixture("rclone-propfind.xml"),
+                                  kTwoEntries,
+                                  bomb,
+                                  "<D:multistatus xmlns:D=\"DAV:\"><D:resp"};
     for (const std::string& body : bodies) {
         std::vector<DavResponse> whole;
         nbx::xml::ParseError wholeError;

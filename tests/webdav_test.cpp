@@ -214,6 +214,7 @@ TEST_F(WebDavTest, ListedEntriesThatNoPathCanNameAreLeftOut) {
         names.push_back(f->name);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"/share/d/", "/share/d/ok+1%zz"}));
+    EXPECT_EQ(fs.LeftOutCount(), 4) << "a walk that must be whole can tell";
     EXPECT_NE(Log().find("WARNING: CNbxFsWebDav::_LIST(): entry \"/share/d/a%2Fb\" left out: a "
                          "\"/\" inside a name"),
               std::string::npos)

@@ -116,6 +116,7 @@ bool CNbxFsDiskApi::ReadListing(const std::string& answer, const std::string& es
             WriteLog(LogLevel::Warning,
                      StrPrintf("CNbxFsDiskApi::_LIST(): entry \"%s\" left out: %s", href.c_str(),
                                problem.c_str()));
+            NoteLeftOut();
             continue;
         }
         const Json::Value* prop = ObjectMember(*item, "prop");

@@ -89,6 +89,7 @@ int CNbxFsWebDav::_LIST(const std::string& url, const std::string& login,
                 WriteLog(LogLevel::Warning,
                          StrPrintf("CNbxFsWebDav::_LIST(): entry \"%s\" left out: %s",
                                    r.href->c_str(), problem.c_str()));
+                NoteLeftOut();
                 continue;
             }
         }

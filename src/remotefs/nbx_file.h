@@ -39,8 +39,15 @@ class CNbxFileProvider {
 public:
     virtual ~CNbxFileProvider() = default;
 
-    void Clear() { entries_.clear(); }  // the cursor stays where it was
+    void Clear() {  // the cursor stays where it was
+        entries_.clear();
+        leftOut_ = 0;
+    }
     void Add(std::unique_ptr<CNbxFile> entry) { entries_.push_back(std::move(entry)); }
+    // Entries of the listing that no plain path can name, left out of it; a walk of a tree
+    // that must be whole fails on them.
+    void NoteLeftOut() { ++leftOut_; }
+    int LeftOutCount() const { return leftOut_; }
     int GetCount() const { return static_cast<int>(entries_.size()); }
     const CNbxFile* GetFirst();
     const CNbxFile* GetNext();
@@ -48,6 +55,7 @@ public:
 private:
     std::vector<std::unique_ptr<CNbxFile>> entries_;
     int cursor_ = 0;
+    int leftOut_ = 0;
 };
 
 std::string Base64Encode(std::string_view bytes);

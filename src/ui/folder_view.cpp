@@ -596,6 +596,13 @@ int CTerraPaneView::WalkRemoteDir(std::vector<std::string>& folders,
                            base.c_str(), folder.c_str()));
         return result;
     }
+    if (fileSystem.LeftOutCount() > 0) {
+        WriteLog(LogLevel::Error,
+                 StrPrintf("CTerraPaneView::ListRemoteDir(): the server listed a name that "
+                           "cannot be a local file name with arg: \"%s%s\"",
+                           base.c_str(), folder.c_str()));
+        return FsResult::kLocalFailure;
+    }
     const std::string prefix = (node->node_name.empty() ? "" : "/" + node->node_name) + base;
     std::vector<std::string> subfolders;
     for (const CNbxFile* entry = fileSystem.GetFirst(); entry != nullptr;

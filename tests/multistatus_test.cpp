@@ -262,8 +262,17 @@ TEST(MultistatusTest, PiecesParseAsTheWhole) {
         "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 "
         "\"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">]><D:multistatus xmlns:D=\"DAV:\">"
         "<D:response><D:href>&lol2;</D:href></D:response></D:multistatus>";
-    const std::string bodies[] = {Fixture("apache-propfind.xml"), Fixture("lighttpd-propfind.xml"),
-                                  kTwoEntries, bomb, "<D:multistatus xmlns:D=\"DAV:\"><D:resp"};
+    // Bytes that are not EUC-JP: a push parser stops at them without marking the document bad.
+    const std::string badBytes =
+        "<?xml version=\"1.0\" encoding=\"EUC-JP\"?>\n<D:multistatus xmlns:D=\"DAV:\">"
+        "<D:response><D:href>/a</D:href></D:response><D:response><D:href>/\xFF\xFE</D:href>"
+        "</D:response></D:multistatus>";
+    const std::string bodies[] = {Fixture("apache-propfind.xml"),
+                                  Fixture("lighttpd-propfind.xml"),
+                                  kTwoEntries,
+                                  bomb,
+                                  "<D:multistatus xmlns:D=\"DAV:\"><D:resp",
+                                  badBytes};
     for (const std::string& body : bodies) {
         std::vector<DavResponse> whole;
         nbx::xml::ParseError wholeError;

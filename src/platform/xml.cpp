@@ -335,7 +335,10 @@ std::unique_ptr<Document> Document::Adopt(xmlParserCtxtPtr ctxt, void* errors, P
     std::unique_ptr<_xmlDoc, FreeDoc> doc(ctxt->myDoc);
     ctxt->myDoc = nullptr;
     // Namespace errors (an undeclared prefix) leave libxml2's wellFormed set; they are fatal here.
-    const bool ok = doc != nullptr && ctxt->wellFormed && ctxt->nsWellFormed && !sink.doctype;
+    // So are errors raised outside the parser's context: bytes that do not convert from the
+    // declared encoding halt a push parser with wellFormed still set and the document cut short.
+    const bool ok =
+        doc != nullptr && ctxt->wellFormed && ctxt->nsWellFormed && !sink.doctype && !sink.failed;
     const int lastCode = ctxt->errNo;
     xmlFreeParserCtxt(ctxt);
     if (!ok) {

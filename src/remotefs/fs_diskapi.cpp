@@ -88,8 +88,12 @@ bool CNbxFsDiskApi::ReadListing(const std::string& answer, const std::string& es
         return false;
     }
     if (root.isObject() && root.isMember("resultCode") && root["resultCode"].isIntegral()) {
-        WriteLog(LogLevel::Debug, StrPrintf("CNbxFsWebDav::_LIST(): ResultCode = \"%d\"",
-                                            root["resultCode"].asInt()));
+        // Any integer a server writes, up to 64 bits: asInt() throws beyond int.
+        const Json::Value& code = root["resultCode"];
+        const std::string text =
+            code.isInt64() ? std::to_string(code.asInt64()) : std::to_string(code.asUInt64());
+        WriteLog(LogLevel::Debug,
+                 StrPrintf("CNbxFsWebDav::_LIST(): ResultCode = \"%s\"", text.c_str()));
     }
     const Json::Value* response = ObjectMember(root, "response");
     if (response == nullptr || !response->isMember("items")) {

@@ -11,11 +11,8 @@
 namespace {
 
 std::string Join(const nbx::url::UrlParts& p) {
-    std::string url = p.scheme + "://" + p.host;
-    if (p.port != 0) {
-        url += ":" + std::to_string(p.port);
-    }
-    return url + p.object;
+    // Always with the port: an explicit ":0" is the URL's own port, whatever the scheme.
+    return p.scheme + "://" + p.host + ":" + std::to_string(p.port) + p.object;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The multistatus parser, whole and streamed: the same body fed in pieces of any size must give
-// the same answer as the body at once, and a failure leaves no responses behind.
+// the same answer as the body at once, and a failure leaves no responses behind. Which error a
+// bad body reports first may differ: libxml2's push parser meets the faults in another order.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -80,7 +81,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(whole.empty() && streamed.empty());
         FUZZ_CHECK(wholeError.code != 0 && !wholeError.reason.empty());
         FUZZ_CHECK(streamedError.code != 0 && !streamedError.reason.empty());
-        FUZZ_CHECK(streamedError.code == wholeError.code);
     }
     return 0;
 }

@@ -272,7 +272,8 @@ TEST(MultistatusTest, PiecesParseAsTheWhole) {
                                   kTwoEntries,
                                   bomb,
                                   "<D:multistatus xmlns:D=\"DAV:\"><D:resp",
-                                  badBytes};
+                                  badBytes,
+                                  kTwoEntries + '\0'};
     for (const std::string& body : bodies) {
         std::vector<DavResponse> whole;
         nbx::xml::ParseError wholeError;

@@ -327,6 +327,14 @@ std::unique_ptr<Document> Document::Parse(std::string_view bytes, ParseError* er
     }
     Configure(ctxt, &sink);
     xmlParseDocument(ctxt);
+    // A NUL byte after the root element reads as the end of the text, and what follows it is
+    // never looked at; as in pieces, where the parser sees it, the document is not well-formed.
+    if (!sink.failed && !sink.doctype && ctxt->wellFormed &&
+        xmlByteConsumed(ctxt) < static_cast<long>(bytes.size())) {
+        sink.failed = true;
+        sink.first = {.code = XML_ERR_DOCUMENT_END,
+                      .reason = "Extra content at the end of the document"};
+    }
     return Adopt(ctxt, &sink, error);
 }
 

@@ -172,6 +172,26 @@ TEST_F(CliRemoteTest, EveryVerbOnAShare) {
     EXPECT_NE(r.out.find("Online"), std::string::npos) << r.out;
 }
 
+// The part file's name cannot be guessed, and it is never opened through a link.
+TEST_F(CliRemoteTest, GetNeverWritesThroughALinkPlantedAtThePartFile) {
+    nbx::test::WriteFile(files_ + "/new.txt", "downloaded");
+    const std::string victim = Root() + "/victim.txt";
+    nbx::test::WriteFile(victim, "precious");
+    const std::string local = Root() + "/new.txt";
+    std::filesystem::create_symlink(victim, local + ".nimbex-part");
+    const Result r = Run({"get", "My Share:/new.txt", local});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(std::filesystem::is_symlink(local));
+    EXPECT_EQ(nbx::test::ReadFile(local), "downloaded");
+    EXPECT_EQ(nbx::test::ReadFile(victim), "precious");
+    EXPECT_TRUE(std::filesystem::is_symlink(local + ".nimbex-part"));
+    int parts = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(Root())) {
+        parts += entry.path().filename().string().starts_with("new.txt.nimbex-part");
+    }
+    EXPECT_EQ(parts, 1) << "only the planted link is left beside the file";
+}
+
 TEST_F(CliRemoteTest, CopyAndMoveBetweenNodes) {
     ASSERT_EQ(Run({"node", "add", "--title", "Other", "--proxy", server_->BaseUrl(), "--node-name",
                    "other", "--login", "demo", "--password-stdin"},
@@ -207,6 +227,11 @@ TEST_F(CliRemoteTest, FailuresSayTheSystemsMessage) {
               "nimbex put: the local file \"" + Root() + "/none.txt\" could not be read\n");
     EXPECT_EQ(Run({"cp", "My Share:/a", "Other:/b"}).status, 1);
     EXPECT_EQ(Run({"rm", "My Share:/"}).status, 1) << "never the whole node";
+    std::filesystem::create_directories(files_ + "/sub");
+    r = Run({"rm", "My Share:/sub/.."});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "nimbex rm: \"My Share:/sub/..\" cannot be addressed: the name \"..\"\n");
+    EXPECT_TRUE(std::filesystem::is_directory(files_ + "/sub"));
 
     ASSERT_EQ(Run({"node", "add", "--title", "Wrong", "--proxy", server_->BaseUrl(), "--node-name",
                    "share", "--login", "demo", "--password-stdin"},

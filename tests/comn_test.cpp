@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -13,6 +14,7 @@
 #include "comn/actions.h"
 #include "comn/comn_manager.h"
 #include "remotefs/fs_service.h"
+#include "support/raw_http_server.h"
 #include "support/test_support.h"
 #include "support/webdav_server.h"
 
@@ -415,6 +417,88 @@ TEST_F(ComnTest, SessionDownloadServesAReaderAndSurvivesOneThatGivesUp) {
     abandoned.reset();  // only the action holds the channel now
     ASSERT_TRUE(BatchDone(2));
     EXPECT_EQ(callbacks_.aborted, 1);
+}
+
+TEST_F(ComnTest, ActionRegisteredAsTheBatchEndsRunsInTheNext) {
+    Counted first, late;
+    std::atomic<bool> registered{false};
+    manager_->SetBatchDrainedHook([&] {
+        // The engine has looked at the queue for the last time in this batch.
+        if (!registered.exchange(true)) {
+            manager_->RegisterAction(new TestAction(late, nullptr));
+        }
+    });
+    manager_->RegisterAction(new TestAction(first, nullptr));
+    StartEngine();
+    ASSERT_TRUE(BatchDone(2));
+    EXPECT_EQ(late.runs, 1);
+    EXPECT_EQ(callbacks_.success, 2);
+    EXPECT_EQ(first.deleted + late.deleted, 2);
+}
+
+TEST_F(ComnTest, HiddenBatchesTakeNoPlaceInAFixedTotal) {
+    StartEngine();
+    manager_->SetFixedProgressTotal(true, 2);
+    Counted counted;
+    manager_->RegisterAction(new TestAction(counted, nullptr));
+    ASSERT_TRUE(BatchDone(1));
+    manager_->SetProgressHidden(true);
+    manager_->RegisterAction(new TestAction(counted, nullptr));
+    ASSERT_TRUE(BatchDone(2));
+    manager_->SetProgressHidden(false);
+    manager_->RegisterAction(new TestAction(counted, nullptr));
+    ASSERT_TRUE(BatchDone(3));
+    manager_->SetFixedProgressTotal(false, 0);
+    const auto calls = dialog_.Calls();
+    std::vector<std::string> counts;
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(counts), [](const std::string& c) {
+        return c.starts_with("count ") || c.starts_with("pos ");
+    });
+    EXPECT_EQ(counts, (std::vector<std::string>{"pos 1", "count 1/2", "pos 2", "count 2/2"}));
+}
+
+// A session download whose answer carries no length (chunked) is read to its end.
+TEST_F(ComnTest, SessionDownloadOfAnAnswerWithoutLengthReadsItAll) {
+    std::string data(45000, '\0');
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        data[i] = static_cast<char>(i * 13);
+    }
+    std::string answer =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n";
+    for (std::size_t at = 0; at < data.size(); at += 7000) {
+        const std::string chunk = data.substr(at, 7000);
+        char size[16];
+        std::snprintf(size, sizeof size, "%zx\r\n", chunk.size());
+        answer += size + chunk + "\r\n";
+    }
+    answer += "0\r\n\r\n";
+    nbx::test::RawHttpServer server(std::vector<nbx::test::RawReply>{{.bytes = answer}});
+    const CNbxNode node(NodeSettings{.node_type = NodeType::SharedFolder,
+                                     .nbx_proxy = server.BaseUrl(),
+                                     .node_name = "box",
+                                     .login = "demo",
+                                     .password = "s3cret"});
+
+    auto channel = std::make_shared<SessionDownloadChannel>();
+    manager_->RegisterAction(
+        new CNbxComnActionSessionDownload(&node, "/stream.bin", "stream", channel));
+    StartEngine();
+    std::uint64_t size = 1;
+    ASSERT_EQ(channel->WaitOpened(30s, &size), SessionDownloadChannel::kMore);
+    EXPECT_EQ(size, 0u) << "no length was announced";
+    std::string got;
+    int status = SessionDownloadChannel::kMore;
+    while (status == SessionDownloadChannel::kMore) {
+        char block[16384];
+        std::size_t n = 0;
+        status = channel->Read(block, sizeof block, &n, 30s);
+        got.append(block, n);
+    }
+    EXPECT_EQ(status, SessionDownloadChannel::kComplete);
+    EXPECT_EQ(got.size(), data.size());
+    EXPECT_TRUE(got == data);
+    ASSERT_TRUE(BatchDone());
+    EXPECT_EQ(callbacks_.success, 1);
 }
 
 class LocalCopyTest : public nbx::test::TempHome {};

@@ -81,7 +81,7 @@ TEST_F(DiskApiTest, EveryFolderOperationWithOddNames) {
     const auto request = service_->LastRequest();
     ASSERT_TRUE(request);
     EXPECT_EQ(request->method, "GET");
-    EXPECT_EQ(request->target, "/nxapi/getList/?path=" + EscapeUrlText(folder));
+    EXPECT_EQ(request->target, "/nxapi/getList/?path=" + EscapeUrlPath(folder));
     EXPECT_EQ(request->Header("Content-Type"), "text/xml");
     EXPECT_EQ(request->Header("Authorization"), "Basic " + MakeBasicCredentials(kLogin, kPassword));
 
@@ -116,6 +116,11 @@ TEST_F(DiskApiTest, ListingAnswersOfOddShapesFromTheWire) {
         {"wrong types", R"({"resultCode":[],"response":{"items":[{"name":1,"prop":2}]}})", 200, 1},
         {"no items", R"({"response":{}})", 200, 0},
         {"not JSON", "<html>oops</html>", -1, 0},
+        {"names no path can carry left out",
+         R"({"response":{"items":[{"name":"a/b","prop":{"actualsize":"1","contenttype":"x","datetime":"t"}},
+            {"name":"..","prop":{"actualsize":"1","contenttype":"x","datetime":"t"}},
+            {"name":"+%41\u0001?","prop":{"actualsize":"1","contenttype":"x","datetime":"t"}}]}})",
+         200, 2},
     };
     CNbxFileSystemService service;
     for (const auto& c : cases) {
@@ -125,6 +130,8 @@ TEST_F(DiskApiTest, ListingAnswersOfOddShapesFromTheWire) {
     }
     EXPECT_NE(Log().find("ERROR: CNbxFsWebDav::_LIST(): Json::Reader::parse() failed with error: "),
               std::string::npos);
+    ASSERT_NE(service.GetFirst(), nullptr);
+    EXPECT_EQ(service.GetFirst()->name, "/+%41\x01?") << "listed names are kept byte for byte";
 }
 
 TEST_F(DiskApiTest, TransfersAndTheMultipartBodyByteForByte) {
@@ -153,7 +160,7 @@ TEST_F(DiskApiTest, TransfersAndTheMultipartBodyByteForByte) {
     ASSERT_EQ(ft._DOWNLOAD(*node_, "/docs \xE6\x97\xA5/report 1.txt", back), 200);
     EXPECT_EQ(ReadFile(back), data);
     EXPECT_EQ(service_->LastRequest()->target,
-              "/nxapi/get/?path=" + EscapeUrlText("/docs \xE6\x97\xA5/report 1.txt"));
+              "/nxapi/get/?path=" + EscapeUrlPath("/docs \xE6\x97\xA5/report 1.txt"));
 
     EXPECT_EQ(ft._DOWNLOAD(*node_, "/none.txt", Root() + "/none.txt"), 400);
 }
@@ -182,6 +189,57 @@ TEST_F(DiskApiTest, UploadSessionAbandonedBeforeTheTailKeepsNoFile) {
     ASSERT_EQ(whole._DOWNLOAD_SESSION_OPEN("/session.bin", *node_, &size), 200);
     EXPECT_EQ(size, 40000u);
     EXPECT_EQ(whole._SESSION_CLOSE(false), 200);
+}
+
+// The file name goes between the quotes of a Content-Disposition line and the folder on a line
+// of its own: a name that would break out of them is refused before anything is sent.
+TEST_F(DiskApiTest, NamesTheFormCannotCarryAreRefusedBeforeAnyRequest) {
+    const std::string local = Root() + "/payload.txt";
+    WriteFile(local, "payload");
+    const std::string refused[] = {
+        "/say \"hi\".txt",
+        "/x.txt\"\r\n\r\nforged\r\n-----NbXsHeLlBoUnDaRy\r\nContent-Disposition: form-data; "
+        "name=\"extra\"\r\n\r\nfield",
+        "/line\nbreak.txt",
+        "/carriage\rreturn.txt",
+        "/tab\there.txt",
+        "/bell\x07.txt",
+        "/del\x7F.txt",
+        "/folder\r\nname=\"extra\"/a.txt",
+    };
+    service_->ResetHooks();
+    CNbxFileTransferService ft;
+    for (const std::string& name : refused) {
+        EXPECT_EQ(ft._UPLOAD(*node_, local, name), 400) << name;
+        EXPECT_EQ(ft._UPLOAD_SESSION_OPEN(name, *node_, 7), 400) << name;
+        EXPECT_EQ(ft._SESSION_CLOSE(true), 200);
+    }
+    EXPECT_FALSE(service_->LastRequest()) << "nothing was sent";
+    for (const auto& entry : fs::recursive_directory_iterator(service_->DiskDir(kLogin))) {
+        ADD_FAILURE() << "created: " << entry.path();
+    }
+    EXPECT_NE(Log().find("ERROR: CNbxFtDiskApi::_UPLOAD(): the name cannot be carried in the "
+                         "upload: \"/line\\x0Abreak.txt\"\r\n"),
+              std::string::npos)
+        << Log();
+    EXPECT_NE(Log().find("ERROR: CNbxFtDiskApi::_UPLOAD_SESSION_OPEN(): the name cannot be "
+                         "carried in the upload: \"/say \"hi\".txt\"\r\n"),
+              std::string::npos);
+
+    // A quote in the folder travels on a line of its own, where it is plain text.
+    fs::create_directories(OnDisk("/say \"hi\""));
+    ASSERT_EQ(ft._UPLOAD(*node_, local, "/say \"hi\"/payload.txt"), 200);
+    EXPECT_EQ(ReadFile(OnDisk("/say \"hi\"/payload.txt")), "payload");
+}
+
+TEST_F(DiskApiTest, LocalReadFailureOfAnUploadIsRecordedUnderItsOwnName) {
+    // A regular file whose first read fails.
+    CNbxFileTransferService ft;
+    EXPECT_EQ(ft._UPLOAD(*node_, "/proc/self/mem", "/mem.bin"), -1);
+    EXPECT_NE(Log().find("ERROR: CNbxFtDiskApi::_UPLOAD() failed with error msg: \""),
+              std::string::npos)
+        << Log();
+    EXPECT_EQ(Log().find("CCNbxFtWebDav"), std::string::npos);
 }
 
 TEST_F(DiskApiTest, ProbesMapTheServersStatus) {

@@ -60,6 +60,33 @@ TEST(ConnectionSettingsTest, CredentialsAndUrls) {
     EXPECT_EQ(ComposeNodeUrl(node, "/dir/"), "http://host:8081/box/dir/");
     const CNbxNode odd(NodeSettings{.nbx_proxy = "http://h", .node_name = "my box=1"});
     EXPECT_EQ(ComposeNodeUrl(odd, "/x"), "http://h/my box=1/x") << "node_name is not escaped";
+    EXPECT_EQ(ComposeNodeUrl(node, "/report?.txt"), "http://host:8081/box/report%3F.txt")
+        << "a name never ends the path";
+}
+
+TEST(ConnectionSettingsTest, PathsThatWouldAddressAnotherResourceAreRefused) {
+    const struct {
+        std::string path;
+        bool refused;
+    } cases[] = {
+        {"/", false},
+        {"/a b/c?d#e%f+g;h/", false},
+        {"/a//b", false},
+        {"/.hidden/..x/x../...", false},
+        {"/..", true},
+        {"/a/../b", true},
+        {"/a/./b", true},
+        {"/a/.", true},
+        {std::string("/a\0b", 4), true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(!RemotePathProblem(c.path).empty(), c.refused) << c.path;
+    }
+    for (const std::string& name :
+         std::vector<std::string>{"", ".", "..", "a/b", std::string("a\0", 2)}) {
+        EXPECT_FALSE(EntryNameProblem(name).empty()) << name;
+    }
+    EXPECT_TRUE(EntryNameProblem(" a\x01\x7F?#%").empty()) << "these can be escaped";
 }
 
 TEST(ConnectionSettingsTest, SizesParseLikeTheServerWroteThem) {

@@ -1,6 +1,13 @@
 // What goes over the wire, and what misbehaving servers get back, checked on a raw server.
 #include <gtest/gtest.h>
+#include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <new>
 #include <thread>
 
 #include "app/session_log.h"
@@ -15,6 +22,69 @@ using namespace std::chrono_literals;
 using nbx::test::HttpResponse;
 using nbx::test::RawHttpServer;
 using nbx::test::RawReply;
+
+// The bytes this thread holds through operator new, and the most it held since the last reset:
+// what an operation buffered shows here, whatever the time it took.
+namespace {
+thread_local std::size_t t_held = 0;
+thread_local std::size_t t_peak = 0;
+
+void* Allocate(std::size_t size) {
+    void* p = std::malloc(size == 0 ? 1 : size);
+    if (p == nullptr) {
+        throw std::bad_alloc();
+    }
+    t_held += ::malloc_usable_size(p);
+    t_peak = std::max(t_peak, t_held);
+    return p;
+}
+void Release(void* p) noexcept {
+    if (p != nullptr) {
+        const std::size_t size = ::malloc_usable_size(p);
+        t_held = t_held >= size ? t_held - size : 0;  // freed here, allocated on another thread
+        std::free(p);
+    }
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return Allocate(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void operator delete(void* p) noexcept {
+    Release(p);
+}
+void operator delete[](void* p) noexcept {
+    Release(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    Release(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    Release(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept {
+    Release(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept {
+    Release(p);
+}
 
 namespace {
 
@@ -299,6 +369,90 @@ TEST_F(RequestTest, BadUrlsAreRefusedWithoutARequest) {
     EXPECT_EQ(ft._DOWNLOAD("/just/a/path", Root() + "/x", "u", "p", true), 400);
     EXPECT_NE(Log().find("ERROR: CNbxFtWebDav::_DOWNLOAD(): AfxParseURL() failed with arg: "
                          "\"/just/a/path\""),
+              std::string::npos);
+}
+
+TEST_F(RequestTest, UnreadAnswersAreDroppedAndListingsCapped) {
+    constexpr std::size_t kHuge = 32u << 20;
+    RawHttpServer server(
+        std::vector<RawReply>{{.bytes = HttpResponse(201, std::string(kHuge, 'z'))}});
+    CNbxFileSystemService service;
+    const std::size_t before = t_held;
+    t_peak = t_held;
+    EXPECT_EQ(service._CREATE(NodeOn(server), "/new/"), 200);
+    EXPECT_EQ(server.Requests().back().method, "MKCOL");
+    EXPECT_LT(t_peak - before, 1u << 20) << "an answer no one reads is not kept";
+
+    std::string listing = "<?xml version=\"1.0\"?><d:multistatus xmlns:d=\"DAV:\">";
+    for (int i = 0; i < 100; ++i) {
+        listing += "<d:response><d:href>/box/f" + std::to_string(i) +
+                   "</d:href><d:propstat><d:prop/></d:propstat></d:response>";
+    }
+    listing += "</d:multistatus>";
+    RawHttpServer lists(std::vector<RawReply>{{.bytes = HttpResponse(207, listing)}});
+    service.SetListAnswerCap(listing.size());
+    EXPECT_EQ(service._LIST(NodeOn(lists), "/"), 200) << "an answer of the cap's size is read";
+    EXPECT_EQ(service.GetCount(), 100);
+    service.SetListAnswerCap(listing.size() - 1);
+    EXPECT_EQ(service._LIST(NodeOn(lists), "/"), -1);
+    EXPECT_EQ(service.GetCount(), 0);
+    EXPECT_NE(Log().find("ERROR: CNbxFsWebDav::_LIST() failed with error msg: \"the answer is "
+                         "larger than " +
+                         std::to_string(listing.size() - 1) + " bytes\""),
+              std::string::npos)
+        << Log();
+}
+
+// Whatever other clients the object used before, Abort reaches the one its session reads with.
+TEST_F(RequestTest, AbortEndsASessionReadAfterAReopenOrAWholeFileCall) {
+    // The headers and part of the body, then nothing until the test ends.
+    RawHttpServer server(std::vector<RawReply>{
+        {.bytes = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(30000, 'h'),
+         .hold = true}});
+    const CNbxNode node = NodeOn(server);
+    for (const bool reopen : {true, false}) {
+        SCOPED_TRACE(reopen ? "session opened twice" : "a probe beside the session");
+        CNbxFileTransferService ft;
+        std::uint64_t total = 0;
+        ASSERT_EQ(ft._DOWNLOAD_SESSION_OPEN("/f.bin", node, &total), 200);
+        if (reopen) {
+            ASSERT_EQ(ft._DOWNLOAD_SESSION_OPEN("/f.bin", node, &total), 200);
+        } else {
+            ASSERT_EQ(ft._EXIST(node, "/f.bin"), 200);
+        }
+        char buffer[20000];
+        std::size_t n = 0;
+        ASSERT_EQ(ft._DOWNLOAD_SESSION_READ(buffer, sizeof buffer, &n), 200);
+        // The next read waits for bytes that never come; only the abort can end it.
+        std::thread aborter([&] { ft.Abort(); });
+        EXPECT_EQ(ft._DOWNLOAD_SESSION_READ(buffer, sizeof buffer, &n), 0);
+        aborter.join();
+    }
+}
+
+TEST_F(RequestTest, DownloadTouchesTheLocalFileOnlyForAGoodAnswerAndNeverThroughALink) {
+    RawHttpServer server(std::vector<RawReply>{{.bytes = HttpResponse(404, "gone")},
+                                               {.bytes = HttpResponse(200, "fresh")}});
+    const CNbxNode node = NodeOn(server);
+    CNbxFileTransferService ft;
+    const std::string kept = Root() + "/kept.txt";
+    nbx::test::WriteFile(kept, "mine");
+    EXPECT_EQ(ft._DOWNLOAD(node, "/missing.txt", kept), 400);
+    EXPECT_EQ(nbx::test::ReadFile(kept), "mine") << "a refused download keeps the file";
+
+    const std::string victim = Root() + "/victim.txt";
+    nbx::test::WriteFile(victim, "precious");
+    ASSERT_EQ(::chmod(victim.c_str(), 0444), 0);
+    const std::string link = Root() + "/link.txt";
+    std::filesystem::create_symlink(victim, link);
+    EXPECT_EQ(ft._DOWNLOAD(node, "/f.txt", link), -1);
+    EXPECT_EQ(nbx::test::ReadFile(victim), "precious");
+    struct stat st {};
+    ASSERT_EQ(::stat(victim.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0444u) << "the link's target keeps its mode";
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(Log().find("ERROR: CNbxFtWebDav::_DOWNLOAD(): CFile::Open() failed with arg: \"" +
+                         link + "\""),
               std::string::npos);
 }
 

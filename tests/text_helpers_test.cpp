@@ -70,6 +70,39 @@ TEST(UnescapeUrlTextTest, ReversesEscapingOfTitlesAndPaths) {
     }
 }
 
+TEST(EscapeUrlPathTest, NothingThatEndsOrChangesAPathSurvives) {
+    const Pair cases[] = {
+        {"query and fragment", "/report?.txt#1", "/report%3F.txt%231"},
+        {"percent and plus", "/100%+a", "/100%25%2Ba"},
+        {"parameters and brackets", "/a;b=[c]@d:e", "/a%3Bb%3D%5Bc%5D%40d%3Ae"},
+        {"backslash and quotes", "/a\\b\"c'", "/a%5Cb%22c%27"},
+        {"unreserved kept", "/AZaz09-._~/", "/AZaz09-._~/"},
+        {"blank, control bytes, non-ASCII", std::string("/ \x01\x7F\xC3\xBC", 6),
+         "/%20%01%7F%C3%BC"},
+    };
+    for (const Pair& c : cases) {
+        EXPECT_EQ(EscapeUrlPath(c.in), c.out) << c.name;
+    }
+}
+
+TEST(DecodeUrlPathTest, GivesBackEveryByteExactly) {
+    std::string all;
+    for (int b = 0; b < 256; ++b) {
+        all += static_cast<char>(b);
+    }
+    EXPECT_EQ(DecodeUrlPath(EscapeUrlPath(all)), all);
+    const Pair cases[] = {
+        {"plus is a plus", "a+b", "a+b"},
+        {"low bytes kept", "x%01y%00z", std::string("x\x01y\0z", 5)},
+        {"not an escape", "%zz%4%", "%zz%4%"},
+        {"lower-case hex", "%2f%c3%bc", "/\xC3\xBC"},
+        {"malformed UTF-8 kept", "%FF", "\xFF"},
+    };
+    for (const Pair& c : cases) {
+        EXPECT_EQ(DecodeUrlPath(c.in), c.out) << c.name;
+    }
+}
+
 TEST(WideUtf8Test, WholeStringsIncludingEmbeddedZeros) {
     const std::u16string wide{u'a', 0, u'b', 0x65E5};
     const std::string utf8("a\0b\xE6\x97\xA5", 6);

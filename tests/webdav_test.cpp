@@ -15,6 +15,7 @@
 #include "nodes/nbx_node.h"
 #include "remotefs/fs_service.h"
 #include "remotefs/ft_service.h"
+#include "support/raw_http_server.h"
 #include "support/test_support.h"
 #include "support/webdav_server.h"
 
@@ -140,6 +141,85 @@ TEST_F(WebDavTest, FolderOperationsWithOddNames) {
     EXPECT_EQ(ReadFile(server_->StateDir() + "/access.log"), before);
 }
 
+// A name holding "?" once went to the server as a query: a put overwrote "report" and an rm
+// deleted it, both reported as success.
+TEST_F(WebDavTest, ANameNeverAddressesAnotherFile) {
+    CNbxFileSystemService fs;
+    CNbxFileTransferService ft;
+    WriteFile(OnServer("/report"), "keep me");
+    WriteFile(Root() + "/up.txt", "new");
+    EXPECT_EQ(ft._UPLOAD(*node_, Root() + "/up.txt", "/report?.txt"), 200);
+    EXPECT_EQ(ReadFile(OnServer("/report?.txt")), "new");
+    EXPECT_EQ(fs._DELETE(*node_, "/report?.old"), 404);
+    EXPECT_EQ(ft._EXIST(*node_, "/report?.old"), 400) << "not there";
+    EXPECT_EQ(ft._EXIST(*node_, "/report?.txt"), 200);
+    EXPECT_EQ(ReadFile(OnServer("/report")), "keep me");
+
+    // Listed names come back byte for byte, and each addresses its own file.
+    const std::vector<std::string> names = {
+        "a+b",    "%41",
+        "a%",     std::string("ctl\x01\x1B\x7F", 6),
+        " lead",  "trail ",
+        "a\\b",   "[x];y",
+        "q\"u'o", "\xE6\x97\xA5 #?&=",
+    };
+    fs::create_directories(OnServer("/odd"));
+    for (const std::string& name : names) {
+        WriteFile(OnServer("/odd/" + name), "is " + name);
+    }
+    const auto entries = List(fs, "/odd/");
+    EXPECT_EQ(entries.size(), names.size());
+    for (const std::string& name : names) {
+        EXPECT_TRUE(entries.count(name)) << name;
+        const std::string local = Root() + "/got";
+        EXPECT_EQ(ft._DOWNLOAD(*node_, "/odd/" + name, local), 200) << name;
+        EXPECT_EQ(ReadFile(local), "is " + name);
+    }
+    EXPECT_EQ(fs._MOVE(*node_, "/odd/a+b", "/odd/a b"), 200);
+    EXPECT_EQ(ReadFile(OnServer("/odd/a b")), "is a+b");
+    EXPECT_EQ(fs._DELETE(*node_, "/odd/%41"), 200);
+    EXPECT_FALSE(fs::exists(OnServer("/odd/%41")));
+
+    // A "." or ".." segment would be resolved into another folder: nothing is sent.
+    EXPECT_EQ(fs._DELETE(*node_, "/odd/.."), -1);
+    EXPECT_EQ(fs._MOVE(*node_, "/report", "/odd/../../x"), -1);
+    EXPECT_EQ(ft._UPLOAD(*node_, Root() + "/up.txt", "/odd/../report"), 400);
+    EXPECT_EQ(ReadFile(OnServer("/report")), "keep me");
+    EXPECT_TRUE(fs::is_directory(OnServer("/odd")));
+    EXPECT_NE(Log().find("the path \"/odd/..\" cannot be sent: the name \"..\""),
+              std::string::npos);
+}
+
+// Servers escape a "/" inside a name, or list what a plain path cannot name; such entries are
+// left out rather than shown under a path that addresses something else.
+TEST_F(WebDavTest, ListedEntriesThatNoPathCanNameAreLeftOut) {
+    const std::string body =
+        "<?xml version=\"1.0\"?><D:multistatus xmlns:D=\"DAV:\">"
+        "<D:response><D:href>/share/d/</D:href><D:propstat><D:prop><D:resourcetype>"
+        "<D:collection/></D:resourcetype></D:prop></D:propstat></D:response>"
+        "<D:response><D:href>/share/d/a%2Fb</D:href></D:response>"
+        "<D:response><D:href>/share/d/a%00b</D:href></D:response>"
+        "<D:response><D:href>/share/d/..</D:href></D:response>"
+        "<D:response><D:href>http://127.0.0.1/share/d/%2e%2E</D:href></D:response>"
+        "<D:response><D:href>/share/d/ok+1%zz</D:href></D:response>"
+        "</D:multistatus>";
+    nbx::test::RawHttpServer raw(
+        {{.bytes = nbx::test::HttpResponse(207, body, "Content-Type: text/xml\r\n")}});
+    CNbxNode node(*node_);
+    node.nbx_proxy = raw.BaseUrl();
+    CNbxFileSystemService fs;
+    ASSERT_EQ(fs._LIST(node, "/d/"), 200);
+    std::vector<std::string> names;
+    for (const CNbxFile* f = fs.GetFirst(); f != nullptr; f = fs.GetNext()) {
+        names.push_back(f->name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"/share/d/", "/share/d/ok+1%zz"}));
+    EXPECT_NE(Log().find("WARNING: CNbxFsWebDav::_LIST(): entry \"/share/d/a%2Fb\" left out: a "
+                         "\"/\" inside a name"),
+              std::string::npos)
+        << Log();
+}
+
 TEST_F(WebDavTest, ListingFailuresGiveTheServersStatus) {
     CNbxFileSystemService service;
     EXPECT_EQ(service._LIST(*node_, "/no such folder/"), 404);
@@ -228,6 +308,7 @@ TEST_F(WebDavTest, RefusedTransfersFail) {
     EXPECT_FALSE(fs::exists(OnServer("/file.txt")));
 
     EXPECT_EQ(ft._UPLOAD(*node_, Root() + "/no such file", "/x.txt"), -1);
+    WriteFile(OnServer("/new.txt"), "there");
     EXPECT_EQ(ft._DOWNLOAD(*node_, "/new.txt", Root() + "/no/such/dir/x"), -1);
     CNbxNode ftp(*node_);
     ftp.nbx_proxy = "ftp://127.0.0.1";

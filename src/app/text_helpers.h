@@ -14,6 +14,17 @@ std::string EscapeUrlText(std::string_view text);
 // and everything else is copied. The bytes are read as UTF-8; malformed ones become U+FFFD.
 std::string UnescapeUrlText(std::string_view text);
 
+// The escaping of paths that go on the wire, in request URLs, Destination headers and query
+// values. The stored rule above leaves "?" and other bytes that end or change a URL's path as
+// they are, so a name holding them would address another resource: here only the unreserved
+// characters of RFC 3986 (letters, digits, "-", ".", "_", "~") and "/" stay as they are.
+std::string EscapeUrlPath(std::string_view path);
+
+// Percent-decoding as servers mean it in a listed href: "%" and two hex digits give that
+// byte, whatever it is; everything else, "+" and a "%" without two hex digits included, is
+// copied. No byte is dropped or replaced, so the result names exactly the listed resource.
+std::string DecodeUrlPath(std::string_view text);
+
 // Whole-string conversions between UTF-16 and UTF-8, embedded zeros included.
 std::string WideToUtf8(std::u16string_view text);
 std::u16string Utf8ToWide(std::string_view text);

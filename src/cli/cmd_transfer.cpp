@@ -1,6 +1,10 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
 #include <cstdio>
 #include <ostream>
+#include <random>
 
 #include "cli/progress.h"
 #include "cli/verb_support.h"
@@ -14,6 +18,27 @@ namespace {
 bool IsDirectory(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// A new file beside `local`, of a name no one could plant a link at beforehand; "" when none
+// can be made. Created exclusively, so never through a link, with the mode the umask gives.
+std::string MakePartFile(const std::string& local) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".nimbex-part-%08x", random());
+        const std::string name = local + suffix;
+        const int fd =
+            ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            ::close(fd);
+            return name;
+        }
+        if (errno != EEXIST) {
+            break;
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -40,7 +65,10 @@ int RunGet(const std::vector<std::string>& args, Io& io) {
     ft.SetProgressDlg(&progress);
     // Into a file beside the target, which replaces it only once the download is whole: a
     // failed download must not cost the user the file that was there.
-    const std::string part = local + ".nimbex-part";
+    const std::string part = MakePartFile(local);
+    if (part.empty()) {
+        return verb.Fail("the local file \"" + local + "\" could not be written");
+    }
     int result = ft._DOWNLOAD(*remote->node, remote->path, part);
     progress.Finish();
     if (result == 200 && std::rename(part.c_str(), local.c_str()) != 0) {

@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "remotefs/nbx_file.h"
 #include "remotefs/result_message.h"
 
 namespace nbx::cli {
@@ -23,6 +24,13 @@ std::optional<RemotePath> Verb::Remote(const std::string& text) {
     auto remote = ParseRemotePath(text, nodes_, error);
     if (!remote) {
         Fail(error);
+        return remote;
+    }
+    // Said here, before anything is sent: the services refuse such a path too, but only with
+    // the system's general message.
+    if (const std::string problem = RemotePathProblem(remote->path); !problem.empty()) {
+        Fail("\"" + text + "\" cannot be addressed: " + problem);
+        return std::nullopt;
     }
     return remote;
 }

@@ -249,8 +249,9 @@ int CNbxComnActionSessionDownload::RunMainAction() {
             return End(r == 0 ? SessionDownloadChannel::kAborted : SessionDownloadChannel::kError,
                        MapTransferResult(r));
         }
-        // The end of the data also ends a file whose size was not announced.
-        const bool more = total < size && got > 0;
+        // The end of the data ends every file; an announced size ends it no later. A size of 0
+        // may be an answer without a length, which must be read to its end.
+        const bool more = got > 0 && (size == 0 || total < size);
         c.status_ = more ? SessionDownloadChannel::kMore : SessionDownloadChannel::kComplete;
         c.reply_.Set();
         if (!more) {

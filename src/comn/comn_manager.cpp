@@ -1,6 +1,8 @@
 #include "comn/comn_manager.h"
 
 #include <cinttypes>
+#include <deque>
+#include <functional>
 
 #include "app/session_log.h"
 #include "platform/event.h"
@@ -87,9 +89,11 @@ struct CNbxComnManager::State {
 
     // Everything below is guarded by `mutex`.
     std::mutex mutex;
-    std::vector<std::unique_ptr<CNbxComnAction>> queue;
+    std::deque<std::unique_ptr<CNbxComnAction>> queue;  // the actions not yet taken
     CNbxComnAction* active = nullptr;
-    std::unique_ptr<CNbxComnAction> retired;  // the running action, cleared out of the queue
+    std::unique_ptr<CNbxComnAction> running;  // taken out of the queue by the engine
+    bool batchOpen = false;                   // from the first look at a batch to its end
+    std::function<void()> batchDrainedHook;
     IComnManagerAsyncOperationCallback* asyncCallback = nullptr;
     IComnManagerComnActionCallback* actionCallback = nullptr;
     bool progressHidden = false;
@@ -99,20 +103,18 @@ struct CNbxComnManager::State {
     int progressTotal = 0;
 
     void Clear() {
-        std::vector<std::unique_ptr<CNbxComnAction>> doomed;
+        std::deque<std::unique_ptr<CNbxComnAction>> doomed;
         {
             std::lock_guard lock(mutex);
-            for (auto& action : queue) {
-                // The engine is still inside the running action: it goes when the engine is done.
-                (action.get() == active ? retired : doomed.emplace_back()) = std::move(action);
-            }
-            queue.clear();
+            doomed.swap(queue);
             if (!fixedTotal) {
                 progressIndex = 0;
                 progressTotal = 0;
             }
         }
     }
+    // Under `mutex`: the settings belong to the batch until its end.
+    bool Idle() const { return queue.empty() && !batchOpen; }
 };
 
 CNbxComnManager::CNbxComnManager() : state_(std::make_shared<State>()) {}
@@ -145,35 +147,35 @@ bool CNbxComnManager::Stop(std::chrono::milliseconds timeout) {
 
 void CNbxComnManager::SetAsyncOperationCallback(IComnManagerAsyncOperationCallback* callback) {
     std::lock_guard lock(state_->mutex);
-    if (state_->queue.empty()) {
+    if (state_->Idle()) {
         state_->asyncCallback = callback;
     }
 }
 
 void CNbxComnManager::SetComnActionCallback(IComnManagerComnActionCallback* callback) {
     std::lock_guard lock(state_->mutex);
-    if (state_->queue.empty()) {
+    if (state_->Idle()) {
         state_->actionCallback = callback;
     }
 }
 
 void CNbxComnManager::SetProgressHidden(bool hidden) {
     std::lock_guard lock(state_->mutex);
-    if (state_->queue.empty()) {
+    if (state_->Idle()) {
         state_->progressHidden = hidden;
     }
 }
 
 void CNbxComnManager::SetProgressKeptOpen(bool keptOpen) {
     std::lock_guard lock(state_->mutex);
-    if (state_->queue.empty()) {
+    if (state_->Idle()) {
         state_->progressKeptOpen = keptOpen;
     }
 }
 
 void CNbxComnManager::SetFixedProgressTotal(bool fixed, int total) {
     std::lock_guard lock(state_->mutex);
-    if (state_->queue.empty()) {
+    if (state_->Idle()) {
         state_->progressIndex = 0;
         state_->progressTotal = fixed ? total : 0;
         state_->fixedTotal = fixed;
@@ -222,7 +224,12 @@ void CNbxComnManager::RequestTerminate() {
 
 bool CNbxComnManager::IsBusy() const {
     std::lock_guard lock(state_->mutex);
-    return !state_->queue.empty() || state_->active != nullptr;
+    return !state_->Idle();
+}
+
+void CNbxComnManager::SetBatchDrainedHook(std::function<void()> hook) {
+    std::lock_guard lock(state_->mutex);
+    state_->batchDrainedHook = std::move(hook);
 }
 
 void CNbxComnManager::Engine(const std::shared_ptr<State>& s, nbx::WorkerControl&) {
@@ -233,9 +240,12 @@ void CNbxComnManager::Engine(const std::shared_ptr<State>& s, nbx::WorkerControl
         bool keptOpen = false;
         IComnManagerAsyncOperationCallback* async = nullptr;
         IComnManagerComnActionCallback* actionCallback = nullptr;
+        std::function<void()> drained;
         {
             std::lock_guard lock(s->mutex);
             empty = s->queue.empty();
+            s->batchOpen = !empty;
+            drained = s->batchDrainedHook;
             // The batch keeps the settings it started with.
             hidden = s->progressHidden;
             keptOpen = s->progressKeptOpen;
@@ -254,18 +264,28 @@ void CNbxComnManager::Engine(const std::shared_ptr<State>& s, nbx::WorkerControl
         }
         s->abortRequested = false;
 
-        for (std::size_t i = 0;; ++i) {
+        for (;;) {
             CNbxComnAction* action = nullptr;
             int total = 0;
             int index = 0;
             {
                 std::lock_guard lock(s->mutex);
-                if (i >= s->queue.size()) {
+                if (s->queue.empty()) {
+                    // The last look ends the batch in the same step, so an action registered
+                    // after it is left for the next batch rather than cleared with this one.
+                    s->batchOpen = false;
+                    if (!s->fixedTotal) {
+                        s->progressIndex = 0;
+                        s->progressTotal = 0;
+                    }
                     break;
                 }
-                action = s->queue[i].get();
+                s->running = std::move(s->queue.front());
+                s->queue.pop_front();
+                action = s->running.get();
                 s->active = action;
-                if (action->AsProgressAction() != nullptr) {
+                // A hidden batch shows no count, so it takes no place in a preset total.
+                if (action->AsProgressAction() != nullptr && !hidden) {
                     ++s->progressIndex;
                 }
                 total = s->progressTotal;
@@ -322,7 +342,7 @@ void CNbxComnManager::Engine(const std::shared_ptr<State>& s, nbx::WorkerControl
             {
                 std::lock_guard lock(s->mutex);
                 s->active = nullptr;
-                done = std::move(s->retired);
+                done = std::move(s->running);
             }
             done.reset();
             if (s->abortRequested) {
@@ -332,7 +352,11 @@ void CNbxComnManager::Engine(const std::shared_ptr<State>& s, nbx::WorkerControl
                 break;
             }
         }
-        s->Clear();
+        if (s->terminate) {
+            s->Clear();
+        } else if (drained) {
+            drained();
+        }
         if (!hidden && !keptOpen) {
             s->progress.HideProgress();
         }

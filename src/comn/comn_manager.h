@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -74,6 +75,9 @@ public:
 
     // For tests and the frame: whether a batch is queued or running.
     bool IsBusy() const;
+    // For tests: called on the engine thread when a batch has run its last action, before the
+    // batch ends (progress hidden, finish callback).
+    void SetBatchDrainedHook(std::function<void()> hook);
 
 private:
     struct State;

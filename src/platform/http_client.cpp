@@ -403,7 +403,7 @@ void Client::Abort() {
 
 Result Client::Perform(const Request& request, BodySink* sink, BodySource* source) {
     Transfer t(*this, request);
-    StringSink discard;
+    DropSink discard;
     t.sink = sink != nullptr ? sink : &discard;
     if (!request.body.empty() && !request.contentLength) {
         t.request.contentLength = request.body.size();

@@ -94,6 +94,12 @@ public:
     virtual long long Read(char* data, std::size_t capacity) = 0;
 };
 
+// Takes the body and keeps none of it.
+class DropSink : public BodySink {
+public:
+    bool Write(const char*, std::size_t) override { return true; }
+};
+
 class StringSink : public BodySink {
 public:
     bool Write(const char* data, std::size_t size) override {

@@ -106,13 +106,22 @@ bool CNbxFsDiskApi::ReadListing(const std::string& answer, const std::string& es
             list.push_back(&item);
         }
     }
+    const std::string folder = DecodeUrlPath(escapedFolder);
     for (const Json::Value* item : list) {
         const Json::Value* name = StringMember(*item, "name");
         if (name == nullptr) {
             continue;
         }
-        const std::string href = escapedFolder + EscapeUrlText(name->asString());
+        const std::string href = escapedFolder + EscapeUrlPath(name->asString());
         WriteLog(LogLevel::Debug, "Href File: " + href);
+        const std::string problem = EntryNameProblem(name->asString());
+        if (!problem.empty()) {
+            // Any plain path made from it would address another resource.
+            WriteLog(LogLevel::Warning,
+                     StrPrintf("CNbxFsDiskApi::_LIST(): entry \"%s\" left out: %s", href.c_str(),
+                               problem.c_str()));
+            continue;
+        }
         const Json::Value* prop = ObjectMember(*item, "prop");
         const Json::Value* size = prop != nullptr ? StringMember(*prop, "actualsize") : nullptr;
         if (size == nullptr) {
@@ -124,8 +133,8 @@ bool CNbxFsDiskApi::ReadListing(const std::string& answer, const std::string& es
             continue;
         }
         WriteLog(LogLevel::Debug, "Content Type: " + type->asString());
-        const bool folder = type->asString() == kFolderType;
-        if (folder) {
+        const bool isFolder = type->asString() == kFolderType;
+        if (isFolder) {
             WriteLog(LogLevel::Debug, "Folder: TRUE");
         }
         const Json::Value* time = StringMember(*prop, "datetime");
@@ -133,12 +142,13 @@ bool CNbxFsDiskApi::ReadListing(const std::string& answer, const std::string& es
             continue;
         }
         WriteLog(LogLevel::Debug, "Modify Time: " + time->asString());
-        Add(std::make_unique<CNbxFile>(href, folder, time->asString(), type->asString(),
+        Add(std::make_unique<CNbxFile>(CNbxFile::Decoded{folder + name->asString()}, isFolder,
+                                       time->asString(), type->asString(),
                                        ParseSize(size->asString())));
         WriteLog(LogLevel::Debug, "----------");
     }
     // The listed folder itself, as a WebDAV listing has it.
-    Add(std::make_unique<CNbxFile>(escapedFolder, true, std::string(), kFolderType, 0));
+    Add(std::make_unique<CNbxFile>(CNbxFile::Decoded{folder}, true, std::string(), kFolderType, 0));
     return true;
 }
 

@@ -13,13 +13,36 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// Hands an answer on until it grows past the cap, and then stops the transfer.
+class CappedSink : public nbx::http::BodySink {
+public:
+    CappedSink(nbx::http::BodySink& sink, std::uint64_t cap) : sink_(sink), cap_(cap) {}
+    bool Begin(const nbx::http::Response& response) override { return sink_.Begin(response); }
+    bool Write(const char* data, std::size_t size) override {
+        received_ += size;
+        if (received_ > cap_) {
+            overCap = true;
+            return false;
+        }
+        return sink_.Write(data, size);
+    }
+    bool overCap = false;
+
+private:
+    nbx::http::BodySink& sink_;
+    std::uint64_t cap_;
+    std::uint64_t received_ = 0;
+};
+
 // What a listing's worker shares with the waiting thread; owned by both, so a waiter that
 // gives up never leaves the worker with freed state.
 struct ListJob {
+    ListJob(nbx::http::BodySink* answerSink, std::uint64_t cap)
+        : capped(answerSink != nullptr ? *answerSink : text, cap) {}
     nbx::http::Client client;
     nbx::http::Request request;
     nbx::http::StringSink text;
-    nbx::http::BodySink* sink = &text;
+    CappedSink capped;
     nbx::http::Result result;
     nbx::Event done{nbx::Event::Reset::Manual};
 };
@@ -47,13 +70,11 @@ int CNbxFileSystemInterface::SendFsRequest(const FsRequest& fs, std::string* ans
             return FsResult::kLocalFailure;
         }
         listing_ = true;
-        auto job = std::make_shared<ListJob>();
+        // The request's sink is alive until the worker is joined below.
+        auto job = std::make_shared<ListJob>(fs.answerSink, listAnswerCap_);
         job->request = std::move(request);
-        if (fs.answerSink != nullptr) {
-            job->sink = fs.answerSink;  // alive until the worker is joined below
-        }
         std::thread worker([job] {
-            job->result = job->client.Perform(job->request, job->sink);
+            job->result = job->client.Perform(job->request, &job->capped);
             job->done.Set();
         });
         bool arrived = false;
@@ -74,14 +95,28 @@ int CNbxFileSystemInterface::SendFsRequest(const FsRequest& fs, std::string* ans
         if (!arrived) {
             return FsResult::kTimedOut;
         }
+        if (job->capped.overCap) {
+            WriteLog(LogLevel::Error,
+                     StrPrintf("%s::%s() failed with error msg: \"the answer is larger than %llu "
+                               "bytes\"",
+                               fs.className, fs.operation,
+                               static_cast<unsigned long long>(listAnswerCap_)));
+            return FsResult::kLocalFailure;
+        }
         result = std::move(job->result);
         if (answer != nullptr) {
             *answer = std::move(job->text.text);
         }
     } else {
+        // An answer no one asked for is dropped as it comes, whatever its size.
         nbx::http::Client client;
         nbx::http::StringSink sink;
-        result = client.Perform(request, fs.answerSink != nullptr ? fs.answerSink : &sink);
+        nbx::http::DropSink drop;
+        nbx::http::BodySink* target = fs.answerSink;
+        if (target == nullptr) {
+            target = answer != nullptr ? static_cast<nbx::http::BodySink*>(&sink) : &drop;
+        }
+        result = client.Perform(request, target);
         if (answer != nullptr) {
             *answer = std::move(sink.text);
         }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <optional>
@@ -30,9 +31,14 @@ public:
     // How long a listing waits for its answer, in 1 ms rounds (tests shorten it).
     void SetListWaitRounds(int rounds) { listWaitRounds_ = rounds; }
 
+    // The most bytes a listing's answer may have; a larger one fails (tests lower it).
+    static constexpr std::uint64_t kListAnswerCap = 256ull << 20;
+    void SetListAnswerCap(std::uint64_t bytes) { listAnswerCap_ = bytes; }
+
 protected:
     std::function<void()> waitHook_;
     int listWaitRounds_ = 10000;
+    std::uint64_t listAnswerCap_ = kListAnswerCap;
     bool listing_ = false;
 };
 

@@ -1,7 +1,9 @@
 #include "remotefs/fs_service.h"
 
+#include "app/session_log.h"
 #include "app/text_helpers.h"
 #include "nodes/nbx_node.h"
+#include "platform/format.h"
 
 namespace {
 
@@ -19,6 +21,18 @@ std::string LastComponent(const std::string& path) {
     return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }
 
+// True, with its record, when a path cannot be sent as it is; nothing is sent then.
+bool Refused(const char* operation, const std::string& path) {
+    const std::string problem = RemotePathProblem(path);
+    if (problem.empty()) {
+        return false;
+    }
+    WriteLog(LogLevel::Error,
+             nbx::StrPrintf("CNbxFileSystemService::%s(): the path \"%s\" cannot be sent: %s",
+                            operation, path.c_str(), problem.c_str()));
+    return true;
+}
+
 }  // namespace
 
 std::string DiskCopyDestination(const std::string& destination) {
@@ -33,31 +47,43 @@ std::string DiskMoveDestination(const std::string& source, const std::string& de
 }
 
 int CNbxFileSystemService::_LIST(const CNbxNode& node, const std::string& path) {
+    if (Refused("_LIST", path)) {
+        return FsResult::kLocalFailure;
+    }
     if (IsDisk(node)) {
-        return CNbxFsDiskApi::_LIST(EscapeUrlText(path), node.login, node.password);
+        return CNbxFsDiskApi::_LIST(EscapeUrlPath(path), node.login, node.password);
     }
     return CNbxFsWebDav::_LIST(ComposeNodeUrl(node, path), node.login, node.password);
 }
 
 int CNbxFileSystemService::_CREATE(const CNbxNode& node, const std::string& path) {
+    if (Refused("_CREATE", path)) {
+        return FsResult::kLocalFailure;
+    }
     if (IsDisk(node)) {
-        return CNbxFsDiskApi::_CREATE(EscapeUrlText(path), node.login, node.password);
+        return CNbxFsDiskApi::_CREATE(EscapeUrlPath(path), node.login, node.password);
     }
     return CNbxFsWebDav::_CREATE(ComposeNodeUrl(node, path), node.login, node.password);
 }
 
 int CNbxFileSystemService::_DELETE(const CNbxNode& node, const std::string& path) {
+    if (Refused("_DELETE", path)) {
+        return FsResult::kLocalFailure;
+    }
     if (IsDisk(node)) {
-        return CNbxFsDiskApi::_DELETE(EscapeUrlText(path), node.login, node.password);
+        return CNbxFsDiskApi::_DELETE(EscapeUrlPath(path), node.login, node.password);
     }
     return CNbxFsWebDav::_DELETE(ComposeNodeUrl(node, path), node.login, node.password);
 }
 
 int CNbxFileSystemService::_COPY(const CNbxNode& node, const std::string& source,
                                  const std::string& destination) {
+    if (Refused("_COPY", source) || Refused("_COPY", destination)) {
+        return FsResult::kLocalFailure;
+    }
     if (IsDisk(node)) {
-        return CNbxFsDiskApi::_COPY(EscapeUrlText(source),
-                                    EscapeUrlText(DiskCopyDestination(destination)), node.login,
+        return CNbxFsDiskApi::_COPY(EscapeUrlPath(source),
+                                    EscapeUrlPath(DiskCopyDestination(destination)), node.login,
                                     node.password);
     }
     return CNbxFsWebDav::_COPY(ComposeNodeUrl(node, source), ComposeNodeUrl(node, destination),
@@ -66,9 +92,12 @@ int CNbxFileSystemService::_COPY(const CNbxNode& node, const std::string& source
 
 int CNbxFileSystemService::_MOVE(const CNbxNode& node, const std::string& source,
                                  const std::string& destination) {
+    if (Refused("_MOVE", source) || Refused("_MOVE", destination)) {
+        return FsResult::kLocalFailure;
+    }
     if (IsDisk(node)) {
-        return CNbxFsDiskApi::_MOVE(EscapeUrlText(source),
-                                    EscapeUrlText(DiskMoveDestination(source, destination)),
+        return CNbxFsDiskApi::_MOVE(EscapeUrlPath(source),
+                                    EscapeUrlPath(DiskMoveDestination(source, destination)),
                                     node.login, node.password);
     }
     return CNbxFsWebDav::_MOVE(ComposeNodeUrl(node, source), ComposeNodeUrl(node, destination),

@@ -1,6 +1,7 @@
 #include "remotefs/fs_webdav.h"
 
 #include "app/session_log.h"
+#include "app/text_helpers.h"
 #include "platform/format.h"
 #include "platform/url.h"
 #include "remotefs/multistatus.h"
@@ -15,14 +16,31 @@ bool EndsWithSlash(const std::string& s) {
     return !s.empty() && s.back() == '/';
 }
 
-// An href that is an absolute URL keeps its path and query, undecoded; anything else is
-// already a path.
-// A "+" in an href is a plus sign, not a blank, so it is kept from the entry name's decoding.
-std::string HrefPath(const std::string& href) {
+// The path an href names, decoded exactly, segment by segment so that an escaped "/" is
+// seen; empty with the reason in `problem` when a segment cannot stand for one name. An href
+// that is an absolute URL gives its path and query, undecoded, to decode.
+std::string HrefPath(const std::string& href, std::string& problem) {
     const auto parts = nbx::url::SplitUrl(href);
-    std::string path = parts ? parts->object : href;
-    for (auto plus = path.find('+'); plus != std::string::npos; plus = path.find('+', plus)) {
-        path.replace(plus, 1, "%2B");
+    const std::string raw = parts ? parts->object : href;
+    std::string path;
+    std::size_t start = 0;
+    while (start <= raw.size()) {
+        std::size_t end = raw.find('/', start);
+        if (end == std::string::npos) {
+            end = raw.size();
+        }
+        const std::string segment = DecodeUrlPath(std::string_view(raw).substr(start, end - start));
+        if (!segment.empty()) {
+            problem = EntryNameProblem(segment);
+            if (!problem.empty()) {
+                return {};
+            }
+        }
+        path += segment;
+        if (end < raw.size()) {
+            path += '/';
+        }
+        start = end + 1;
     }
     return path;
 }
@@ -62,7 +80,15 @@ int CNbxFsWebDav::_LIST(const std::string& url, const std::string& login,
         std::string href;
         if (r.href) {
             WriteLog(LogLevel::Debug, "Href File: " + *r.href);
-            href = HrefPath(*r.href);
+            std::string problem;
+            href = HrefPath(*r.href, problem);
+            if (!problem.empty()) {
+                // Any plain path made from it would address another resource.
+                WriteLog(LogLevel::Warning,
+                         StrPrintf("CNbxFsWebDav::_LIST(): entry \"%s\" left out: %s",
+                                   r.href->c_str(), problem.c_str()));
+                continue;
+            }
         }
         if (r.contentLength) {
             WriteLog(LogLevel::Debug, "Content Length: " + *r.contentLength);
@@ -76,8 +102,8 @@ int CNbxFsWebDav::_LIST(const std::string& url, const std::string& login,
         if (r.isFolder) {
             WriteLog(LogLevel::Debug, "Folder: TRUE");
         }
-        Add(std::make_unique<CNbxFile>(href, r.isFolder, r.lastModified.value_or(""),
-                                       r.contentType.value_or(""),
+        Add(std::make_unique<CNbxFile>(CNbxFile::Decoded{href}, r.isFolder,
+                                       r.lastModified.value_or(""), r.contentType.value_or(""),
                                        ParseSize(r.contentLength.value_or(""))));
         WriteLog(LogLevel::Debug, "----------");
     }

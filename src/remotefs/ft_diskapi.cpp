@@ -18,6 +18,17 @@ void CNbxFtDiskApi::MultipartFraming(const std::string& remotePath, std::string&
     tail = std::string("\r\n--") + kBoundary + "--\r\n";
 }
 
+bool CNbxFtDiskApi::FormCarries(const std::string& remotePath) {
+    const auto slash = remotePath.find_last_of('/');
+    for (std::size_t i = 0; i < remotePath.size(); ++i) {
+        const auto c = static_cast<unsigned char>(remotePath[i]);
+        if (c < 0x20 || c == 0x7F || (c == '"' && (slash == std::string::npos || i > slash))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int CNbxFtDiskApi::MapProbeStatus(int status) {
     if (status < 400) {
         return status;

@@ -13,6 +13,10 @@ public:
     // The parts of the body around the file's bytes, for a plain remote path.
     static void MultipartFraming(const std::string& remotePath, std::string& head,
                                  std::string& tail);
+    // Whether the form can carry the path: the file name goes between the double quotes of a
+    // Content-Disposition line, the folder on a line of its own, so neither may hold a control
+    // character, nor the name a double quote.
+    static bool FormCarries(const std::string& remotePath);
     // A probe's answer as reachability: a client error means "not there", a server error
     // (the API's answer for a folder) means "there".
     static int MapProbeStatus(int status);
@@ -24,5 +28,8 @@ protected:
     const char* UploadMethod() const override { return "POST"; }
     int MapProbe(int status) const override { return MapProbeStatus(status); }
     void FrameUpload(const std::string& remotePath, Framing& framing) const override;
+    bool CarriesName(const std::string& remotePath) const override {
+        return FormCarries(remotePath);
+    }
     std::string UploadClassName() const override { return "CNbxFtDiskApi"; }
 };

@@ -24,21 +24,51 @@ std::string Describe(const nbx::http::Result& r) {
     return r.message;
 }
 
+// A name for a record: control characters as \xNN, so that a name cannot break the log's lines.
+std::string Printable(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) {
+            out += StrPrintf("\\x%02X", u);
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 // Writes the body of a 200 answer into the local file, block by block, with the checks and
-// reports of every download; anything else stops the transfer before a byte is written.
+// reports of every download; anything else stops the transfer before the file is touched.
 class FileSink : public nbx::http::BodySink {
 public:
-    FileSink(CNbxFileTransferInterface& owner, int fd, std::function<void(std::uint64_t)> announce,
-             std::function<void(std::size_t)> report)
-        : owner_(owner), fd_(fd), announce_(std::move(announce)), report_(std::move(report)) {}
+    FileSink(CNbxFileTransferInterface& owner, std::function<int()> open,
+             std::function<void(std::uint64_t)> announce, std::function<void(std::size_t)> report)
+        : owner_(owner),
+          open_(std::move(open)),
+          announce_(std::move(announce)),
+          report_(std::move(report)) {}
+    ~FileSink() override { Close(); }
 
     bool Begin(const nbx::http::Response& response) override {
         status = response.status;
         if (status != 200) {
             return false;
         }
+        // Only now that the answer is known good may an existing file give way to it.
+        fd_ = open_();
+        if (fd_ < 0) {
+            openFailed = true;
+            return false;
+        }
         announce_(response.contentLength.value_or(0));
         return true;
+    }
+    // True when the file was never opened or closed cleanly.
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
     }
 
     bool Write(const char* data, std::size_t size) override {
@@ -63,11 +93,13 @@ public:
 
     int status = 0;
     bool aborted = false;
+    bool openFailed = false;
     std::string fileError;
 
 private:
     CNbxFileTransferInterface& owner_;
-    int fd_;
+    std::function<int()> open_;
+    int fd_ = -1;
     std::function<void(std::uint64_t)> announce_;
     std::function<void(std::size_t)> report_;
 };
@@ -224,26 +256,32 @@ int CNbxFtHttp::_DOWNLOAD(const std::string& target, const std::string& localPat
         return MapProbe(r.response.status);
     }
 
-    struct stat st {};
-    if (::stat(localPath.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) == 0 &&
-        ::chmod(localPath.c_str(), st.st_mode | S_IWUSR) != 0) {
-        Record(LogLevel::Error,
-               StrPrintf("CNbxFtWebDav::_DOWNLOAD(): CFile::GetStatus()/CFile::SetStatus() "
-                         "failed with arg: \"%s\"",
-                         localPath.c_str()));
-        Record(LogLevel::Error, std::strerror(errno));
-    }
-    const int fd = ::open(localPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        Record(LogLevel::Error,
-               StrPrintf("CNbxFtWebDav::_DOWNLOAD(): CFile::Open() failed with arg: \"%s\"",
-                         localPath.c_str()));
-        return FtResult::kLocalFailure;
-    }
+    // A link at the target is never followed: neither its mode nor what it points to changes.
+    auto openTarget = [&]() -> int {
+        struct stat st {};
+        if (::lstat(localPath.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            (st.st_mode & S_IWUSR) == 0 &&
+            ::fchmodat(AT_FDCWD, localPath.c_str(), (st.st_mode & 07777) | S_IWUSR,
+                       AT_SYMLINK_NOFOLLOW) != 0) {
+            Record(LogLevel::Error,
+                   StrPrintf("CNbxFtWebDav::_DOWNLOAD(): CFile::GetStatus()/CFile::SetStatus() "
+                             "failed with arg: \"%s\"",
+                             localPath.c_str()));
+            Record(LogLevel::Error, std::strerror(errno));
+        }
+        const int fd =
+            ::open(localPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            Record(LogLevel::Error,
+                   StrPrintf("CNbxFtWebDav::_DOWNLOAD(): CFile::Open() failed with arg: \"%s\"",
+                             localPath.c_str()));
+        }
+        return fd;
+    };
 
     TransferCounters counters;
     FileSink sink(
-        *this, fd,
+        *this, openTarget,
         [&](std::uint64_t total) {
             counters.total = total;
             AnnounceTotal(total);
@@ -255,7 +293,10 @@ int CNbxFtHttp::_DOWNLOAD(const std::string& target, const std::string& localPat
         });
     const nbx::http::Result r =
         client.Perform(MakeTransferRequest("GET", url, login, password, false), &sink);
-    const bool closed = ::close(fd) == 0;
+    const bool closed = sink.Close();
+    if (sink.openFailed) {
+        return FtResult::kLocalFailure;
+    }
 
     if (sink.aborted || r.error == nbx::http::Error::Aborted) {
         Record(LogLevel::Info,
@@ -299,6 +340,13 @@ int CNbxFtHttp::_UPLOAD(const std::string& localPath, const std::string& target,
            StrPrintf("CNbxFtWebDav::_UPLOAD() with src arg: \"%s\", with dst arg: \"%s\" "
                      "invoked...",
                      localPath.c_str(), target.c_str()));
+    if (!CarriesName(target)) {
+        Record(LogLevel::Error,
+               StrPrintf("CCNbxFtWebDav::_UPLOAD(): the name cannot be carried in the upload: "
+                         "\"%s\"",
+                         Printable(target).c_str()));
+        return FtResult::kRefused;
+    }
     const std::string url = UploadUrl(target);
     if (!IsHttpUrl(url)) {
         Record(LogLevel::Error,
@@ -340,10 +388,9 @@ int CNbxFtHttp::_UPLOAD(const std::string& localPath, const std::string& target,
         return FtResult::kAborted;
     }
     if (!source.fileError.empty() || r.error == nbx::http::Error::Source) {
-        WriteLog(
-            LogLevel::Error,
-            StrPrintf("CCNbxFtWebDav::_UPLOAD() failed with error msg: \"%s\"",
-                      source.fileError.empty() ? r.message.c_str() : source.fileError.c_str()));
+        Record(LogLevel::Error,
+               StrPrintf("CCNbxFtWebDav::_UPLOAD() failed with error msg: \"%s\"",
+                         source.fileError.empty() ? r.message.c_str() : source.fileError.c_str()));
         return FtResult::kLocalFailure;
     }
     if (!r.Ok()) {
@@ -468,6 +515,13 @@ int CNbxFtHttp::_UPLOAD_SESSION_OPEN(const std::string& target, const std::strin
     Record(LogLevel::Info,
            StrPrintf("CNbxFtWebDav::_UPLOAD_SESSION_OPEN() with dst arg: \"%s\" invoked...",
                      target.c_str()));
+    if (!CarriesName(target)) {
+        Record(LogLevel::Error,
+               StrPrintf("CNbxFtWebDav::_UPLOAD_SESSION_OPEN(): the name cannot be carried in the "
+                         "upload: \"%s\"",
+                         Printable(target).c_str()));
+        return FtResult::kRefused;
+    }
     const std::string url = UploadUrl(target);
     if (!IsHttpUrl(url)) {
         Record(LogLevel::Error,

@@ -43,6 +43,9 @@ protected:
     virtual const char* UploadMethod() const = 0;
     virtual int MapProbe(int status) const = 0;
     virtual void FrameUpload(const std::string& target, Framing& framing) const = 0;
+    // Whether an upload's framing can carry the target's name; one it cannot is refused before
+    // any request.
+    virtual bool CarriesName(const std::string& /*target*/) const { return true; }
     // The name in the upload records (the WebDAV family has always written it with two Cs).
     virtual std::string UploadClassName() const = 0;
 

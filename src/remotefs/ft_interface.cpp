@@ -46,25 +46,27 @@ CNbxFileTransferInterface::~CNbxFileTransferInterface() = default;
 
 CNbxFileTransferInterface::ActiveClient::ActiveClient(CNbxFileTransferInterface& owner,
                                                       nbx::http::Client& client)
-    : owner_(owner) {
+    : owner_(owner), client_(client) {
     std::lock_guard lock(owner_.activeMutex_);
-    owner_.active_ = &client;
+    owner_.active_.push_back(&client);
     if (owner_.IsAborted()) {
         client.Abort();
     }
 }
 
 CNbxFileTransferInterface::ActiveClient::~ActiveClient() {
+    // Only this client goes: a session's client stays known while whole-file calls come and go
+    // beside it, and a new session's while the one it replaces is torn down.
     std::lock_guard lock(owner_.activeMutex_);
-    owner_.active_ = nullptr;
+    std::erase(owner_.active_, &client_);
 }
 
 void CNbxFileTransferInterface::Abort() {
     WriteLog(LogLevel::Info, "CNbxFileTransferInterface::Abort() invoked...");
     aborted_.store(true);
     std::lock_guard lock(activeMutex_);
-    if (active_ != nullptr) {
-        active_->Abort();
+    for (nbx::http::Client* client : active_) {
+        client->Abort();
     }
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "comn/progress_dlg.h"
 #include "platform/http_client.h"
@@ -80,6 +81,7 @@ protected:
 
     private:
         CNbxFileTransferInterface& owner_;
+        nbx::http::Client& client_;
     };
 
     // Announces a transfer's total to the progress dialog.
@@ -95,5 +97,5 @@ protected:
 private:
     std::atomic<bool> aborted_{false};
     std::mutex activeMutex_;
-    nbx::http::Client* active_ = nullptr;  // guarded by activeMutex_
+    std::vector<nbx::http::Client*> active_;  // guarded by activeMutex_
 };

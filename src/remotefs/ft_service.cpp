@@ -12,6 +12,18 @@ bool IsDisk(const CNbxNode& node) {
     return node.device_type == DeviceKind::Disk;
 }
 
+// True, with its record, when a path cannot be sent as it is; nothing is sent then.
+bool Refused(const char* operation, const std::string& path) {
+    const std::string problem = RemotePathProblem(path);
+    if (problem.empty()) {
+        return false;
+    }
+    WriteLog(LogLevel::Error,
+             nbx::StrPrintf("CNbxFileTransferService::%s(): the path \"%s\" cannot be sent: %s",
+                            operation, path.c_str(), problem.c_str()));
+    return true;
+}
+
 }  // namespace
 
 void CNbxFileTransferService::Abort() {
@@ -25,9 +37,12 @@ void CNbxFileTransferService::SetProgressDlg(CNbxComnProgressDlg* dialog) {
 }
 
 int CNbxFileTransferService::_CHECK_ONLINE(const CNbxNode& node) {
+    if (Refused("_CHECK_ONLINE", node.root_dir)) {
+        return FtResult::kRefused;
+    }
     WriteLog(LogLevel::Info, "CNbxFileTransferInterface::_CHECK_ONLINE() invoked...");
     if (IsDisk(node)) {
-        return CNbxFtDiskApi::_DOWNLOAD(EscapeUrlText(node.root_dir), std::string(), node.login,
+        return CNbxFtDiskApi::_DOWNLOAD(EscapeUrlPath(node.root_dir), std::string(), node.login,
                                         node.password, true);
     }
     return CNbxFtWebDav::_DOWNLOAD(ComposeNodeUrl(node, node.root_dir), std::string(), node.login,
@@ -35,16 +50,22 @@ int CNbxFileTransferService::_CHECK_ONLINE(const CNbxNode& node) {
 }
 
 int CNbxFileTransferService::_EXIST(const CNbxNode& node, const std::string& path) {
+    if (Refused("_EXIST", path)) {
+        return FtResult::kRefused;
+    }
     if (IsDisk(node)) {
-        return CNbxFtDiskApi::_EXIST(EscapeUrlText(path), node.login, node.password);
+        return CNbxFtDiskApi::_EXIST(EscapeUrlPath(path), node.login, node.password);
     }
     return CNbxFtWebDav::_EXIST(ComposeNodeUrl(node, path), node.login, node.password);
 }
 
 int CNbxFileTransferService::_DOWNLOAD(const CNbxNode& node, const std::string& remotePath,
                                        const std::string& localPath) {
+    if (Refused("_DOWNLOAD", remotePath)) {
+        return FtResult::kRefused;
+    }
     if (IsDisk(node)) {
-        return CNbxFtDiskApi::_DOWNLOAD(EscapeUrlText(remotePath), localPath, node.login,
+        return CNbxFtDiskApi::_DOWNLOAD(EscapeUrlPath(remotePath), localPath, node.login,
                                         node.password, false);
     }
     return CNbxFtWebDav::_DOWNLOAD(ComposeNodeUrl(node, remotePath), localPath, node.login,
@@ -53,6 +74,9 @@ int CNbxFileTransferService::_DOWNLOAD(const CNbxNode& node, const std::string& 
 
 int CNbxFileTransferService::_UPLOAD(const CNbxNode& node, const std::string& localPath,
                                      const std::string& remotePath) {
+    if (Refused("_UPLOAD", remotePath)) {
+        return FtResult::kRefused;
+    }
     if (IsDisk(node)) {
         return CNbxFtDiskApi::_UPLOAD(localPath, remotePath, node.login, node.password);
     }
@@ -62,9 +86,12 @@ int CNbxFileTransferService::_UPLOAD(const CNbxNode& node, const std::string& lo
 
 int CNbxFileTransferService::_DOWNLOAD_SESSION_OPEN(const std::string& remotePath,
                                                     const CNbxNode& node, std::uint64_t* size) {
+    if (Refused("_DOWNLOAD_SESSION_OPEN", remotePath)) {
+        return FtResult::kRefused;
+    }
     sessionDeviceType_ = node.device_type;
     if (IsDisk(node)) {
-        return CNbxFtDiskApi::_DOWNLOAD_SESSION_OPEN(EscapeUrlText(remotePath), node.login,
+        return CNbxFtDiskApi::_DOWNLOAD_SESSION_OPEN(EscapeUrlPath(remotePath), node.login,
                                                      node.password, size);
     }
     return CNbxFtWebDav::_DOWNLOAD_SESSION_OPEN(ComposeNodeUrl(node, remotePath), node.login,
@@ -73,6 +100,9 @@ int CNbxFileTransferService::_DOWNLOAD_SESSION_OPEN(const std::string& remotePat
 
 int CNbxFileTransferService::_UPLOAD_SESSION_OPEN(const std::string& remotePath,
                                                   const CNbxNode& node, std::uint64_t size) {
+    if (Refused("_UPLOAD_SESSION_OPEN", remotePath)) {
+        return FtResult::kRefused;
+    }
     sessionDeviceType_ = node.device_type;
     if (IsDisk(node)) {
         return CNbxFtDiskApi::_UPLOAD_SESSION_OPEN(remotePath, node.login, node.password, size);
@@ -100,10 +130,13 @@ int CNbxFileTransferService::_SESSION_CLOSE(bool commit) {
 
 std::unique_ptr<CNbxBitmap> CNbxFileTransferService::_THUMBNAIL(const CNbxNode& node,
                                                                 const std::string& remotePath) {
+    if (Refused("_THUMBNAIL", remotePath)) {
+        return nullptr;
+    }
     sessionDeviceType_ = node.device_type;
     if (IsDisk(node)) {
         const std::string target =
-            nbx::StrPrintf("%s&cx=%d", EscapeUrlText(remotePath).c_str(), kThumbnailSize);
+            nbx::StrPrintf("%s&cx=%d", EscapeUrlPath(remotePath).c_str(), kThumbnailSize);
         return CNbxFtDiskApi::_THUMBNAIL(target, node.login, node.password, kThumbnailSize,
                                          kThumbnailSize);
     }
@@ -112,6 +145,6 @@ std::unique_ptr<CNbxBitmap> CNbxFileTransferService::_THUMBNAIL(const CNbxNode& 
     }
     const std::string url =
         nbx::StrPrintf("%s/%s%s?cx=%d&cy=%d", node.nbx_proxy.c_str(), node.node_name.c_str(),
-                       EscapeUrlText(remotePath).c_str(), kThumbnailSize, kThumbnailSize);
+                       EscapeUrlPath(remotePath).c_str(), kThumbnailSize, kThumbnailSize);
     return CNbxFtWebDav::_THUMBNAIL(url, node.login, node.password, kThumbnailSize, kThumbnailSize);
 }

@@ -14,6 +14,15 @@ CNbxFile::CNbxFile(const std::string& name, bool isFolder, std::string modifiedT
       size(size),
       isFolder(isFolder) {}
 
+CNbxFile::CNbxFile(Decoded path, bool isFolder, std::string modifiedTime, std::string contentType,
+                   std::uint64_t size)
+    : name(std::move(path.path)),
+      modifiedTime(modifiedTime),
+      modifiedTimeCopy(std::move(modifiedTime)),
+      contentType(std::move(contentType)),
+      size(size),
+      isFolder(isFolder) {}
+
 const CNbxFile* CNbxFileProvider::GetFirst() {
     cursor_ = 0;
     if (entries_.empty()) {
@@ -66,7 +75,42 @@ nbx::http::Header BasicAuthorization(const std::string& login, const std::string
 }
 
 std::string ComposeNodeUrl(const CNbxNode& node, const std::string& path) {
-    return node.nbx_proxy + "/" + node.node_name + EscapeUrlText(path);
+    return node.nbx_proxy + "/" + node.node_name + EscapeUrlPath(path);
+}
+
+std::string EntryNameProblem(std::string_view name) {
+    if (name.empty()) {
+        return "an empty name";
+    }
+    if (name == "." || name == "..") {
+        return "the name \"" + std::string(name) + "\"";
+    }
+    if (name.find('/') != std::string_view::npos) {
+        return "a \"/\" inside a name";
+    }
+    if (name.find('\0') != std::string_view::npos) {
+        return "a NUL byte inside a name";
+    }
+    return {};
+}
+
+std::string RemotePathProblem(std::string_view path) {
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos) {
+            end = path.size();
+        }
+        const std::string_view segment = path.substr(start, end - start);
+        if (!segment.empty()) {
+            std::string problem = EntryNameProblem(segment);
+            if (!problem.empty()) {
+                return problem;
+            }
+        }
+        start = end + 1;
+    }
+    return {};
 }
 
 std::uint64_t ParseSize(std::string_view text) {

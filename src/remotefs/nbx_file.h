@@ -16,6 +16,14 @@ class CNbxFile {
 public:
     CNbxFile(const std::string& name, bool isFolder, std::string modifiedTime,
              std::string contentType, std::uint64_t size);
+    // An entry whose path is already decoded exactly, as listings make them: the stored-text
+    // decoding above turns "+" into a blank and drops low bytes, so its result could name
+    // another resource.
+    struct Decoded {
+        std::string path;
+    };
+    CNbxFile(Decoded path, bool isFolder, std::string modifiedTime, std::string contentType,
+             std::uint64_t size);
     virtual ~CNbxFile() = default;
 
     const std::string name;
@@ -47,8 +55,16 @@ std::string Base64Encode(std::string_view bytes);
 std::string MakeBasicCredentials(const std::string& login, const std::string& password);
 // The "Authorization" header with the Basic credentials.
 nbx::http::Header BasicAuthorization(const std::string& login, const std::string& password);
-// nbx_proxy "/" node_name and the escaped path: the URL of a path on a WebDAV node.
+// nbx_proxy "/" node_name and the path escaped for the wire: the URL of a path on a WebDAV node.
 std::string ComposeNodeUrl(const CNbxNode& node, const std::string& path);
+
+// Why a plain remote path cannot be sent as it is, or empty when it can: a "." or ".."
+// segment would be resolved by the client or the server into another folder, and a NUL byte
+// cannot be in a name. Empty segments ("a//b") are left to the server.
+std::string RemotePathProblem(std::string_view path);
+// Why one listed name cannot stand for one entry of its folder, or empty when it can: it is
+// empty, "." or "..", or holds "/" or NUL.
+std::string EntryNameProblem(std::string_view name);
 
 // A size sent as decimal text: the leading digits, saturating at the largest value; 0 when
 // the text does not start with a digit.

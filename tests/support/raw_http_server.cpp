@@ -415,6 +415,10 @@ void RawHttpServer::Serve(int fd, int connection_number) {
             }
             rest.remove_prefix(n);
         } while (!rest.empty());
+        if (reply.hold) {
+            connection.HoldUntilClosed();
+            return;
+        }
         if (!reply.keep_open || reply.before_body) {
             connection.LingerAndClose();
             return;

@@ -19,6 +19,7 @@ struct RawReply {
     bool stall = false;        // send nothing and hold the connection until the server goes
     bool before_body = false;  // answer as soon as the headers are in, without reading the body
     bool keep_open = false;    // then read the next request on this connection instead of closing
+    bool hold = false;         // after the bytes, hold the connection until the server goes
 };
 
 // A complete answer: status line, the extra header lines (each ending in \r\n), a

@@ -1,6 +1,9 @@
-// The program's percent-encoding against its documented rules: escaping keeps exactly the listed
-// characters, unescaping reads any text without failing and gives valid UTF-8, and text that
-// is valid UTF-8 without bytes below 10 comes back unchanged from a round trip.
+// The program's percent-encodings against their documented rules. The stored one: escaping keeps
+// exactly the listed characters, unescaping reads any text without failing and gives valid
+// UTF-8, and text that is valid UTF-8 without bytes below 10 comes back unchanged from a round
+// trip. The one of the wire: only unreserved characters and "/" stay, and every byte string
+// comes back from decoding exactly.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -103,5 +106,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (RoundTrips(text)) {
         FUZZ_CHECK(UnescapeUrlText(escaped) == text);
     }
+
+    const std::string onWire = EscapeUrlPath(text);
+    for (std::size_t i = 0; i < onWire.size(); ++i) {
+        const char c = onWire[i];
+        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                                (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' ||
+                                c == '~' || c == '/';
+        if (c == '%') {
+            FUZZ_CHECK(i + 2 < onWire.size());
+            for (const char h : onWire.substr(i + 1, 2)) {
+                FUZZ_CHECK((h >= '0' && h <= '9') || (h >= 'A' && h <= 'F'));
+            }
+            i += 2;
+        } else {
+            FUZZ_CHECK(unreserved);
+        }
+    }
+    FUZZ_CHECK(DecodeUrlPath(onWire) == text);
+    // Decoding never drops a byte it does not decode.
+    FUZZ_CHECK(DecodeUrlPath(text).size() + 2 * std::count(text.begin(), text.end(), '%') >=
+               text.size());
     return 0;
 }

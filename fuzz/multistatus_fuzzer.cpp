@@ -76,6 +76,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(wholeOk == streamedOk);
     if (wholeOk) {
         FUZZ_CHECK(wholeError.code == 0 && streamedError.code == 0);
+        if (!Same(whole, streamed)) {
+            for (const auto* list : {&whole, &streamed}) {
+                std::fprintf(stderr, "%s, pieces of up to %zu:\n",
+                             list == &whole ? "whole" : "streamed", largest);
+                for (const DavResponse& r : *list) {
+                    std::fprintf(stderr, "  href [%s]%s\n", r.href.value_or("(none)").c_str(),
+                                 r.isFolder ? " folder" : "");
+                }
+            }
+        }
         FUZZ_CHECK(Same(whole, streamed));
     } else {
         FUZZ_CHECK(whole.empty() && streamed.empty());

@@ -380,6 +380,10 @@ struct DocumentBuilder::State {
     ErrorSink sink;
     xmlParserCtxtPtr ctxt = nullptr;
     bool fed = false;
+    // A "<" that ended the last piece, held back until what follows it arrives: with
+    // XML_PARSE_NOBLANKS libxml2 keeps blanks before "</" (an element of blanks only) but drops
+    // them before a "<" whose next character it cannot see yet.
+    bool heldLess = false;
 };
 
 DocumentBuilder::DocumentBuilder() : state_(std::make_unique<State>()) {
@@ -405,12 +409,31 @@ bool DocumentBuilder::Feed(const char* data, std::size_t size) {
         return false;
     }
     ThreadErrorScope scope(&s.sink);
+    if (size == 0) {
+        return true;
+    }
+    s.fed = true;
+    std::string joined;
+    if (s.heldLess) {
+        joined.reserve(size + 1);
+        joined += '<';
+        joined.append(data, size);
+        data = joined.data();
+        size = joined.size();
+        s.heldLess = false;
+    }
+    if (data[size - 1] == '<') {
+        s.heldLess = true;
+        --size;
+    }
     while (size > 0) {
-        const int piece = static_cast<int>(std::min<std::size_t>(size, 1 << 20));
-        xmlParseChunk(s.ctxt, data, piece, 0);
-        s.fed = true;
+        std::size_t piece = std::min<std::size_t>(size, 1 << 20);
+        if (piece < size && data[piece - 1] == '<') {
+            --piece;  // "<" goes with the character after it, as above
+        }
+        xmlParseChunk(s.ctxt, data, static_cast<int>(piece), 0);
         data += piece;
-        size -= static_cast<std::size_t>(piece);
+        size -= piece;
         if (s.sink.failed || s.sink.doctype || s.ctxt->disableSAX) {
             return false;
         }
@@ -430,7 +453,8 @@ std::unique_ptr<Document> DocumentBuilder::Finish(ParseError* error) {
     }
     ThreadErrorScope scope(&s.sink);
     if (!s.sink.failed && !s.sink.doctype && !s.ctxt->disableSAX) {
-        xmlParseChunk(s.ctxt, nullptr, 0, 1);
+        xmlParseChunk(s.ctxt, s.heldLess ? "<" : nullptr, s.heldLess ? 1 : 0, 1);
+        s.heldLess = false;
     }
     xmlParserCtxtPtr ctxt = s.ctxt;
     s.ctxt = nullptr;

@@ -78,7 +78,14 @@ bool CNbxFsDiskApi::ReadListing(const std::string& answer, const std::string& es
     const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string errors;
-    if (!reader->parse(answer.data(), answer.data() + answer.size(), &root, &errors)) {
+    bool parsed = false;
+    try {
+        parsed = reader->parse(answer.data(), answer.data() + answer.size(), &root, &errors);
+    } catch (const Json::Exception& e) {
+        // Nesting deeper than the reader's stack limit is thrown, not reported.
+        errors = e.what();
+    }
+    if (!parsed) {
         while (!errors.empty() && errors.back() == '\n') {
             errors.pop_back();
         }

@@ -1,10 +1,19 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
+#include "app/deployment_profile.h"
+#include "app/session_log.h"
 #include "cli/command.h"
 #include "cli/progress.h"
 #include "nodes/sqlite_com.h"
+#include "platform/http_client.h"
+#include "platform/server_time.h"
+#include "support/dev_service.h"
+#include "support/raw_http_server.h"
 #include "support/test_support.h"
 #include "support/webdav_server.h"
 
@@ -244,6 +253,101 @@ TEST_F(CliRemoteTest, FailuresSayTheSystemsMessage) {
     r = Run({"probe", "Wrong"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Offline (401)\n");
+}
+
+// A server's names may hold any character; on a terminal they must not act as escape
+// sequences, nor break a line of the listing into two.
+TEST_F(CliTest, ControlCharactersOfServerNamesAreShownEscaped) {
+    // Sent as a server may send it: every byte escaped in the href, so the XML stays valid. (A
+    // bell in a title is below: the href's decoding drops bytes below 10.)
+    const std::string listing =
+        "<?xml version=\"1.0\"?><d:multistatus xmlns:d=\"DAV:\">"
+        "<d:response><d:href>/share/</d:href><d:propstat><d:prop><d:resourcetype>"
+        "<d:collection/></d:resourcetype></d:prop><d:status>HTTP/1.1 200 OK</d:status>"
+        "</d:propstat></d:response>"
+        "<d:response><d:href>/share/a%1B%5B31mb%0Dc%0Ad%7F.txt</d:href><d:propstat><d:prop>"
+        "<d:resourcetype/><d:getcontentlength>1</d:getcontentlength>"
+        "<d:getlastmodified>Fri, 11 Dec 2026 12:00:00 GMT</d:getlastmodified></d:prop>"
+        "<d:status>HTTP/1.1 200 OK</d:status></d:propstat></d:response></d:multistatus>";
+    nbx::test::RawHttpServer server({{.bytes = nbx::test::HttpResponse(207, listing)}});
+    ASSERT_EQ(Run({"node", "add", "--title", "Odd", "--proxy", server.BaseUrl(), "--node-name",
+                   "share", "--login", "demo", "--password-stdin"},
+                  "s3cret\n")
+                  .status,
+              0);
+    const std::string shown = "a\\x1b[31mb\\rc\\nd\\x7f.txt";
+
+    Result r = Run({"ls", "Odd:/"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("  " + shown + "\n"), std::string::npos) << r.out;
+    for (const char ch : {'\x1b', '\r', '\x07', '\x7f'}) {
+        EXPECT_EQ(r.out.find(ch), std::string::npos) << static_cast<int>(ch);
+    }
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << "one line for the one file";
+
+    r = Run({"ls", "--json", "Odd:/"});
+    EXPECT_NE(r.out.find("\"name\":\"a\\u001b[31mb\\rc\\nd"), std::string::npos) << r.out;
+
+    r = Run({"ls",
+             "No\x1b]0;x\x07"
+             "body:/"});
+    EXPECT_EQ(r.err, "nimbex ls: no node is titled \"No\\x1b]0;x\\x07body\"\n");
+    r = Run({"node", "rm", "No\nbody"});
+    EXPECT_EQ(r.err, "nimbex node rm: no node is titled \"No\\nbody\"\n");
+}
+
+// The window's log belongs to the window: a script's run keeps a log of its own beside it.
+TEST_F(CliTest, ARunLeavesTheWindowsLogAlone) {
+    const std::string windowLog = SessionLogPath();
+    ASSERT_FALSE(windowLog.empty());
+    nbx::test::WriteFile(windowLog, "INFO: the window's record\r\n");
+    nbx::test::Child nimbex = nbx::test::Spawn({NBX_NIMBEX_PROGRAM, "version"});
+    EXPECT_EQ(nbx::test::ReadLine(nimbex).rfind("NimbexShell ", 0), 0u);
+    ASSERT_EQ(nbx::test::Wait(nimbex), 0);
+    EXPECT_EQ(nbx::test::ReadFile(windowLog), "INFO: the window's record\r\n");
+    const std::string cliLog = SessionLogPath(kCliSessionLogFileName);
+    EXPECT_NE(nbx::test::ReadFile(cliLog).find("INFO: nimbex::Main() with arg: \"version\""),
+              std::string::npos)
+        << nbx::test::FileTail(cliLog);
+}
+
+// The cloud disk writes its times in a form of its own, in UTC; ls shows them as it shows the
+// WebDAV servers' (conformance_tests checks those), and --json keeps the disk's own text.
+TEST_F(CliTest, LsShowsTheCloudDisksTimesInTheCommonForm) {
+    nbx::test::DevService service(
+        std::vector<nbx::test::DevService::Account>{{"me@example.net", "disk pass"}});
+    ASSERT_TRUE(service.Started());
+    nbx::test::WriteFile(Root() + "/deployment.ini",
+                         "[Service]\nDiskApiHost=" + service.DiskHost() +
+                             "\n[Tls]\nCaBundle=" + service.CaFile() + "\n");
+    ::setenv("NIMBEXSHELL_DEPLOYMENT", (Root() + "/deployment.ini").c_str(), 1);
+    ApplyDeploymentTls(ReloadDeploymentProfile());
+    struct Restore {
+        ~Restore() {
+            ::unsetenv("NIMBEXSHELL_DEPLOYMENT");
+            ReloadDeploymentProfile();
+            nbx::http::SetDefaultTls({});
+        }
+    } restore;
+    const std::string file = service.DiskDir("me@example.net") + "/report.txt";
+    nbx::test::WriteFile(file, "report");
+    const std::time_t when = 1709629622;  // 2024-03-05 09:07:02 UTC
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    ASSERT_EQ(Run({"node", "add", "--title", "Disk", "--proxy", service.DiskUrl(), "--login",
+                   "me@example.net", "--password-stdin", "--node-type", "1", "--device-type", "9"},
+                  "disk pass\n")
+                  .status,
+              0);
+
+    Result r = Run({"ls", "Disk:/"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-              6  " + nbx::FormatLocalIsoTime(when) + "  report.txt\n");
+    r = Run({"ls", "--json", "Disk:/"});
+    EXPECT_NE(r.out.find("\"modified\":\"2024-03-05 09:07:02\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"modified_iso\":\"" + nbx::FormatLocalIsoTime(when) + "\""),
+              std::string::npos)
+        << r.out;
 }
 
 TEST_F(CliTest, EveryVerbHasHelp) {

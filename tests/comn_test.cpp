@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "app/session_log.h"
@@ -503,20 +504,45 @@ TEST_F(ComnTest, SessionDownloadOfAnAnswerWithoutLengthReadsItAll) {
 
 class LocalCopyTest : public nbx::test::TempHome {};
 
-TEST_F(LocalCopyTest, CopiesStayInThePrivateFolder) {
+TEST_F(LocalCopyTest, CopiesStayInThePrivateFolderOneFolderPerNodeAndRemoteFolder) {
     const std::string folder = Root() + "/run/nimbexshell";
-    EXPECT_EQ(LocalCopyPath("report 2026.txt"), folder + "/report 2026.txt");
-    EXPECT_EQ(LocalCopyPath("\xE6\x97\xA5\xE6\x9C\xAC.doc"),
-              folder + "/\xE6\x97\xA5\xE6\x9C\xAC.doc");
-    EXPECT_EQ(LocalCopyPath("..hidden"), folder + "/..hidden");
+    const std::string report = LocalCopyPath("Home", "/share/Docs/", "report 2026.txt");
+    ASSERT_FALSE(report.empty());
+    const fs::path sub = fs::path(report).parent_path();
+    EXPECT_EQ(sub.parent_path(), folder);
+    EXPECT_EQ(fs::path(report).filename(), "report 2026.txt") << "the file keeps its name";
+    EXPECT_TRUE(fs::is_directory(sub));
+    EXPECT_EQ(fs::status(sub).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(LocalCopyPath("Home", "/share/Docs/", "report 2026.txt"), report) << "stable";
+    EXPECT_EQ(LocalCopyPath("Home", "/share/Docs/", "\xE6\x97\xA5\xE6\x9C\xAC.doc"),
+              (sub / "\xE6\x97\xA5\xE6\x9C\xAC.doc").string());
+    EXPECT_EQ(LocalCopyPath("Home", "/share/Docs/", "..hidden"), (sub / "..hidden").string());
+
+    // The same name in another folder or on another node has a copy of its own.
+    const std::string others[] = {
+        LocalCopyPath("Home", "/share/Old/", "report 2026.txt"),
+        LocalCopyPath("Office", "/share/Docs/", "report 2026.txt"),
+        LocalCopyPath("Home", "/share/Docs/sub/", "report 2026.txt"),
+        LocalCopyPath("Home/share", "/Docs/", "report 2026.txt"),
+    };
+    std::set<std::string> all = {report};
+    for (const std::string& other : others) {
+        ASSERT_FALSE(other.empty());
+        EXPECT_EQ(fs::path(other).filename(), "report 2026.txt");
+        EXPECT_EQ(fs::path(other).parent_path().parent_path(), folder);
+        all.insert(other);
+    }
+    EXPECT_EQ(all.size(), 5u) << "every node and folder has its own copy";
+
     const std::vector<std::string> bad = {
         "", ".", "..", "../escape.txt", "a/b.txt", "/etc/passwd", std::string("nul\0.txt", 8)};
     for (const std::string& name : bad) {
-        EXPECT_EQ(LocalCopyPath(name), "") << name;
+        EXPECT_EQ(LocalCopyPath("Home", "/share/", name), "") << name;
     }
     fs::remove_all(folder);
     ASSERT_EQ(::symlink((Root() + "/tmp").c_str(), folder.c_str()), 0);
-    EXPECT_EQ(LocalCopyPath("x.txt"), "") << "a folder that is not ours is never used";
+    EXPECT_EQ(LocalCopyPath("Home", "/share/", "x.txt"), "")
+        << "a folder that is not ours is never used";
 }
 
 TEST(ComnActionTest, OpenModesAndResultMappings) {

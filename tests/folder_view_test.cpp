@@ -21,9 +21,11 @@
 #include "app/deployment_profile.h"
 #include "app/session_log.h"
 #include "app/terrapane_app.h"
+#include "comn/action_download.h"
 #include "comn/dlg_progress.h"
 #include "monitor/file_monitor.h"
 #include "platform/http_client.h"
+#include "remotefs/fs_interface.h"
 #include "support/dev_service.h"
 #include "support/fake_desktop.h"
 #include "support/raw_http_server.h"
@@ -785,6 +787,89 @@ TEST_F(FolderViewTest, TheQuestionWaitsForAnIdleFrameInFront) {
     EXPECT_EQ(ReadFile(OnServer("share", "/later.txt")), "after");
 }
 
+// Whether a monitor of the local copy waits for the answer to its re-upload question.
+bool WaitsForTheAnswer(CTerraPaneApp& app, const std::string& local) {
+    bool waiting = false;
+    for (const auto& monitor : app.MonitorManager().LockMonitors()) {
+        waiting = waiting ||
+                  (monitor->GetLocalPath() == local && monitor->GetState() == FMS_CLOSED_MODIFIED);
+    }
+    app.MonitorManager().UnlockMonitors();
+    return waiting;
+}
+
+// Two files of one name in two folders are edited side by side: each has a copy of its own,
+// and each question uploads its own file's changes to that file.
+TEST_F(FolderViewTest, FilesOfOneNameInTwoFoldersHaveCopiesOfTheirOwn) {
+    const std::string name = "same.nbx" + std::string(nbx::test::editors::kChange);
+    Put(OnServer("share", "/a/" + name), "from a\n");
+    Put(OnServer("share", "/b/" + name), "from b\n");
+    const std::string localA = LocalCopyPath("Share", "/a/", name);
+    const std::string localB = LocalCopyPath("Share", "/b/", name);
+    ASSERT_NE(localA, localB);
+    inFront_ = false;  // the questions wait until both files were edited
+
+    ASSERT_EQ(Open(share_, "/a/"), 200);
+    Select({name});
+    PostMessage(view_, WM_VIEW_OPEN);
+    ASSERT_TRUE(
+        PollUntil([&] { return WaitsForTheAnswer(*app_, localA); }, std::chrono::seconds(60)));
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(Open(share_, "/b/"), 200);
+    Select({name});
+    PostMessage(view_, WM_VIEW_OPEN);
+    ASSERT_TRUE(
+        PollUntil([&] { return WaitsForTheAnswer(*app_, localB); }, std::chrono::seconds(60)));
+    ASSERT_TRUE(Idle());
+    EXPECT_EQ(ReadFile(localA), "from a\nedited\n");
+    EXPECT_EQ(ReadFile(localB), "from b\nedited\n");
+    EXPECT_EQ(fs::path(localA).filename(), name) << "the application shows the file's own name";
+
+    inFront_ = true;
+    ASSERT_TRUE(PollUntil([&] { return boxes_.Boxes().size() == 2; }, std::chrono::seconds(60)));
+    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(PollUntil([&] {
+        return ReadFile(OnServer("share", "/a/" + name)) == "from a\nedited\n" &&
+               ReadFile(OnServer("share", "/b/" + name)) == "from b\nedited\n";
+    })) << ReadFile(OnServer("share", "/a/" + name));
+}
+
+// Opening the file again while its changes wait for the answer opens the changed copy as it is:
+// a download now would overwrite the changes before the user said what becomes of them.
+TEST_F(FolderViewTest, AChangedCopyWaitingForItsAnswerIsNotDownloadedOver) {
+    const std::string name = "draft.nbx" + std::string(nbx::test::editors::kChange);
+    Put(OnServer("share", "/docs/" + name), "original\n");
+    const std::string local = LocalCopyPath("Share", "/docs/", name);
+    inFront_ = false;
+    ASSERT_EQ(Open(share_, "/docs/"), 200);
+    Select({name});
+    PostMessage(view_, WM_VIEW_OPEN);
+    ASSERT_TRUE(
+        PollUntil([&] { return WaitsForTheAnswer(*app_, local); }, std::chrono::seconds(60)));
+    ASSERT_TRUE(Idle());
+    ASSERT_EQ(ReadFile(local), "original\nedited\n");
+    Put(OnServer("share", "/docs/" + name), "changed by somebody else\n");
+
+    Select({name});
+    PostMessage(view_, WM_VIEW_OPEN);
+    ASSERT_TRUE(PollUntil([&] {
+        return Log().find("WARNING: CNbxComnActionDownload::RunMainAction(): the local copy") !=
+               std::string::npos;
+    }));
+    ASSERT_TRUE(Idle());
+    // The editor runs on the copy with its changes again, and adds another line.
+    ASSERT_TRUE(PollUntil([&] { return ReadFile(local) == "original\nedited\nedited\n"; },
+                          std::chrono::seconds(60)))
+        << ReadFile(local);
+
+    inFront_ = true;
+    ASSERT_TRUE(PollUntil([&] { return !boxes_.Boxes().empty(); }, std::chrono::seconds(60)));
+    ASSERT_TRUE(Idle());
+    ASSERT_TRUE(PollUntil([&] {
+        return ReadFile(OnServer("share", "/docs/" + name)) == "original\nedited\nedited\n";
+    })) << "the changes reach the server";
+}
+
 // ---- folder trees -------------------------------------------------------------------------
 
 TEST_F(FolderViewTest, FolderTreesAreCollectedLocallyAndRemotely) {
@@ -830,6 +915,65 @@ TEST_F(FolderViewTest, FolderTreesAreCollectedLocallyAndRemotely) {
     EXPECT_EQ(folders, (std::vector<std::string>{"top/"}));
     EXPECT_EQ(files, (std::vector<std::string>{"top/a.txt"}));
     EXPECT_EQ(view_->ListRemoteDir(folders, files, sizes, "gone/", "/base/", true), 404);
+}
+
+// Names from a listing become local paths below a drop target: one that is not a single
+// segment of a local path fails the whole tree with a record, and so does a tree that goes on
+// and on.
+TEST_F(FolderViewTest, FolderTreesRefuseNamesThatAreNoLocalFileNameAndEndlessTrees) {
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"parent", "/evil/base/top/.."},
+        {"parent folder", "/evil/base/top/../"},
+        {"dot", "/evil/base/top/./"},
+        {"empty segment", "/evil/base/top//x.txt"},
+        {"deeper than a child", "/evil/base/top/sub/x.txt"},
+        {"encoded slash", "/evil/base/top/a%2Fb.txt"},
+        {"line feed", "/evil/base/top/a%0Ab.txt"},
+        {"escape", "/evil/base/top/a%1B%5B2Jb.txt"},
+    };
+    std::vector<nbx::test::RawReply> replies;
+    for (const auto& [name, href] : cases) {
+        replies.push_back(
+            {.bytes = HttpResponse(207, Multistatus({{"/evil/base/top/", true},
+                                                     {"/evil/base/top/fine.txt", false},
+                                                     {href, href.back() == '/'}}))});
+    }
+    nbx::test::RawHttpServer server(std::move(replies));
+    ASSERT_TRUE(PollUntil([&] { return !app_->IsNodeStatePassRunning(); }));
+    CNbxNode* evil = AddNode({.node_type = NodeType::SharedFolder,
+                              .nbx_proxy = server.BaseUrl(),
+                              .node_name = "evil",
+                              .login = "demo",
+                              .password = "s3cret",
+                              .title_name = "Evil"});
+    frame_->SetCurrentNode(evil);
+    for (const auto& [name, href] : cases) {
+        SCOPED_TRACE(name);
+        std::vector<std::string> folders, files;
+        std::vector<std::uint64_t> sizes;
+        EXPECT_EQ(view_->ListRemoteDir(folders, files, sizes, "top/", "/base/", true),
+                  FsResult::kLocalFailure);
+        EXPECT_NE(Log().find("ERROR: CTerraPaneView::ListRemoteDir(): the server listed a name "
+                             "that cannot be a local file name"),
+                  std::string::npos);
+    }
+
+    // A real tree deeper than the bound: walked down to it, then refused.
+    std::string deep = "/base/deep/";
+    for (int level = 0; level <= CTerraPaneView::kMaxRemoteTreeDepth + 1; ++level) {
+        deep += "d/";
+    }
+    Put(OnServer("share", deep + "bottom.txt"), "b");
+    ASSERT_EQ(Open(share_, "/base/"), 200);
+    std::vector<std::string> folders, files;
+    std::vector<std::uint64_t> sizes;
+    EXPECT_EQ(view_->ListRemoteDir(folders, files, sizes, "deep/", "/base/", true),
+              FsResult::kLocalFailure);
+    EXPECT_EQ(folders.size(), static_cast<std::size_t>(CTerraPaneView::kMaxRemoteTreeDepth) + 1);
+    EXPECT_TRUE(files.empty());
+    EXPECT_NE(Log().find("ERROR: CTerraPaneView::ListRemoteDir(): the folder tree is deeper than "
+                         "64 levels"),
+              std::string::npos);
 }
 
 }  // namespace

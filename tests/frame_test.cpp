@@ -472,6 +472,55 @@ TEST_F(FrameTest, CloseWaitsForARunningBatch) {
     EXPECT_EQ(app_->TopFrameCount(), 0);
 }
 
+// An action that outlasts the frame's stop time-out leaves its engine running past the frame:
+// what the engine uses stays alive until it ends, and goes then.
+TEST_F(FrameTest, AnEngineLeftRunningByAClosedFrameKeepsWhatItUses) {
+    struct Shared {
+        std::atomic<bool> entered{false};
+        std::atomic<bool> release{false};
+        std::atomic<int> result{0};
+    };
+    // Deaf to the abort of the stop, as a transfer stuck in a system call would be.
+    class SlowCreate : public CNbxComnAction {
+    public:
+        SlowCreate(const CNbxNode* node, std::shared_ptr<Shared> shared)
+            : CNbxComnAction(node, nullptr, "/docs/made after the frame", ""),
+              shared_(std::move(shared)) {}
+        int RunMainAction() override {
+            shared_->entered = true;
+            while (!shared_->release) {
+                std::this_thread::sleep_for(5ms);
+            }
+            shared_->result = fileSystemService->_CREATE(targetNode, targetPath);
+            return ActionResult::Success;
+        }
+
+    private:
+        std::shared_ptr<Shared> shared_;
+    };
+
+    Configure({Share()});
+    Start();
+    const auto shared = std::make_shared<Shared>();
+    const std::weak_ptr<CNbxFileSystemService> fileSystem = frame_->SharedFileSystem();
+    const CNbxNode* node = app_->NodeList().lookup("Share");
+    ASSERT_NE(node, nullptr);
+    frame_->ComnManager().RegisterAction(new SlowCreate(node, shared));
+    ASSERT_TRUE(PollUntil([&] { return shared->entered.load(); }));
+
+    const auto saved = CMainFrame::stopTimeout;
+    CMainFrame::stopTimeout = 50ms;
+    delete frame_;
+    frame_ = nullptr;
+    CMainFrame::stopTimeout = saved;
+    EXPECT_FALSE(fileSystem.expired()) << "the engine still runs and may use it";
+
+    shared->release = true;
+    ASSERT_TRUE(PollUntil([&] { return fileSystem.expired(); })) << "gone with the engine";
+    EXPECT_EQ(shared->result, 200);
+    EXPECT_TRUE(fs::is_directory(dav_->DataDir() + "/share/docs/made after the frame"));
+}
+
 TEST_F(FrameTest, AboutBoxAndCloseDuringIt) {
     Configure({Share()});
     Start();

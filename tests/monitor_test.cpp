@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -81,7 +82,9 @@ void Append(const std::string& path, const std::string& text) {
 // close handled as the explorer view does once it has dealt with it.
 class Recorder : public IMonitorManagerFileStatusCallback {
 public:
-    explicit Recorder(bool handleCloses = true) : handleCloses_(handleCloses) {}
+    // With `keep`, every monitor reported is kept alive for Find.
+    explicit Recorder(bool handleCloses = true, bool keep = false)
+        : handleCloses_(handleCloses), keep_(keep) {}
 
     void OnMonitorInvalid(const std::shared_ptr<CNbxFileMonitor>& m) override {
         Add(m, FMS_INVALID);
@@ -109,11 +112,25 @@ public:
         return static_cast<int>(calls_.size());
     }
 
+    // The monitor reported, kept alive by the recorder, or none.
+    std::shared_ptr<CNbxFileMonitor> Find(const CNbxFileMonitor* m) const {
+        std::lock_guard guard(mutex_);
+        for (const auto& kept : kept_) {
+            if (kept.get() == m) {
+                return kept;
+            }
+        }
+        return nullptr;
+    }
+
 private:
     void Add(const std::shared_ptr<CNbxFileMonitor>& m, MonitorState state) {
         {
             std::lock_guard guard(mutex_);
             calls_.emplace_back(m.get(), state);
+            if (keep_ && std::find(kept_.begin(), kept_.end(), m) == kept_.end()) {
+                kept_.push_back(m);
+            }
         }
         if (handleCloses_ && state >= FMS_CLOSED) {
             m->MarkHandled();
@@ -121,8 +138,10 @@ private:
     }
 
     const bool handleCloses_;
+    const bool keep_;
     mutable std::mutex mutex_;
     std::vector<std::pair<const CNbxFileMonitor*, MonitorState>> calls_;
+    std::vector<std::shared_ptr<CNbxFileMonitor>> kept_;
 };
 
 bool Listed(CNbxFileMonitorManager& manager, const CNbxFileMonitor* m) {
@@ -215,6 +234,24 @@ TEST(MonitorStatus, AFileReplacedWithTheSameModificationTimeIsChanged) {
     ASSERT_EQ(::rename(saved.c_str(), path.c_str()), 0);
     EXPECT_EQ(monitor.UpdateStatus(), FMS_MODIFIED);
     ::kill(editor, SIGKILL);
+}
+
+TEST(MonitorStatus, ACopyThatIsGoneEndsTheMonitorOnceNoApplicationRuns) {
+    const std::string path = FakeDesktop::MakeFile("deleted", editors::kKeep);
+    const pid_t editor = StartSleeper();
+    CNbxFileMonitor monitor(Folder("share"), path, "/docs/deleted",
+                            Utils::LaunchedProcess::ForChild(editor));
+    ::unlink(path.c_str());
+    for (int poll = 0; poll < CNbxFileMonitor::kMissingPolls + 1; ++poll) {
+        EXPECT_EQ(monitor.UpdateStatus(), FMS_INVALID) << "its application may write it again";
+    }
+    ::kill(editor, SIGKILL);
+    ASSERT_TRUE(WaitUntil([&] { return ProcessEnded(editor); }));
+    for (int poll = 1; poll < CNbxFileMonitor::kMissingPolls; ++poll) {
+        EXPECT_EQ(monitor.UpdateStatus(), FMS_INVALID) << "a save may be under way";
+    }
+    EXPECT_EQ(monitor.UpdateStatus(), FMS_HANDLED);
+    EXPECT_EQ(monitor.UpdateStatus(), FMS_HANDLED) << "a final state stays";
 }
 
 // --- Whether a file is in use -----------------------------------------------------------------
@@ -392,6 +429,60 @@ TEST(MonitorManager, ReportsACloseOnceAndPurgesTheMonitorOnceHandled) {
     EXPECT_TRUE(manager.Stop());
 }
 
+// A copy deleted while it was watched leaves nothing to upload or bring up: the monitor goes
+// and the next open of the file downloads it again.
+TEST(MonitorManager, AMonitorWhoseCopyIsGoneIsRemovedAndNoLongerBlocksAnOpen) {
+    auto recorder = std::make_shared<Recorder>();
+    CNbxFileMonitorManager manager;
+    manager.SetStatusCallback(recorder);
+    ASSERT_TRUE(manager.Start());
+    const CNbxNode node = Folder("share");
+    const std::string path = FakeDesktop::MakeFile("gone", editors::kKeep);
+    auto monitor =
+        std::make_unique<CNbxFileMonitor>(node, path, "/docs/gone", StartedWithoutProcess());
+    const CNbxFileMonitor* watched = monitor.get();
+    manager.RegisterMonitor(std::move(monitor));
+    ASSERT_TRUE(WaitUntil([&] { return recorder->Count(watched, FMS_OPENED) > 0; }));
+    ASSERT_NE(manager.IsFileOpened(path, "/docs/gone", node), nullptr);
+
+    ::unlink(path.c_str());
+    ASSERT_TRUE(WaitUntil([&] { return !Listed(manager, watched); }));
+    EXPECT_EQ(manager.IsFileOpened(path, "/docs/gone", node), nullptr);
+    EXPECT_FALSE(manager.HasUnsettledChanges(path));
+    EXPECT_EQ(recorder->Count(watched, FMS_CLOSED) + recorder->Count(watched, FMS_CLOSED_MODIFIED),
+              0)
+        << "nothing to ask about";
+    EXPECT_TRUE(manager.Stop());
+}
+
+// Changes that were neither uploaded nor declined keep the copy from being downloaded over,
+// whichever monitor of that copy holds them.
+TEST(MonitorManager, UnsettledChangesAreThoseModifiedOrClosedModifiedAndUnanswered) {
+    CNbxFileMonitorManager manager;
+    const std::string path = FakeDesktop::MakeFile("unsettled", "data");
+    const std::string other = FakeDesktop::MakeFile("unsettled other", "data");
+    auto script = std::make_shared<Script>();
+    auto monitor = std::make_unique<ScriptedMonitor>(path, script);
+    CNbxFileMonitor* const watched = monitor.get();
+    manager.RegisterMonitor(std::move(monitor));
+    const struct {
+        MonitorState state;
+        bool unsettled;
+    } rows[] = {{FMS_INVALID, false}, {FMS_OPENED, false},         {FMS_MODIFIED, true},
+                {FMS_CLOSED, false},  {FMS_CLOSED_MODIFIED, true}, {FMS_HANDLED, false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.state);
+        script->next = row.state;
+        if (row.state == FMS_HANDLED) {
+            watched->MarkHandled();
+        } else {
+            watched->UpdateStatus();
+        }
+        EXPECT_EQ(manager.HasUnsettledChanges(path), row.unsettled);
+        EXPECT_FALSE(manager.HasUnsettledChanges(other));
+    }
+}
+
 TEST(MonitorManager, WithoutACallbackACloseIsHandledAtOnce) {
     CNbxFileMonitorManager manager;
     ASSERT_TRUE(manager.Start());
@@ -479,9 +570,21 @@ protected:
         std::string error;
         EXPECT_TRUE(Utils::CreateProcessCommand(path, &process, &error)) << error;
         opened.pid = process.pid;
-        manager_.RegisterMonitor(
-            std::make_unique<CNbxFileMonitor>(node_, path, opened.remotePath, std::move(process)));
-        opened.monitor = manager_.IsFileOpened(path, opened.remotePath, node_);
+        auto monitor =
+            std::make_unique<CNbxFileMonitor>(node_, path, opened.remotePath, std::move(process));
+        const CNbxFileMonitor* registered = monitor.get();
+        manager_.RegisterMonitor(std::move(monitor));
+        // A quick application may be done before this thread runs again: then the monitor is
+        // closed, handled and purged already, and only the recorder still has it.
+        for (const auto& listed : manager_.LockMonitors()) {
+            if (listed.get() == registered) {
+                opened.monitor = listed;
+            }
+        }
+        manager_.UnlockMonitors();
+        if (opened.monitor == nullptr) {
+            opened.monitor = recorder_->Find(registered);
+        }
         EXPECT_NE(opened.monitor, nullptr);
         return opened;
     }
@@ -501,7 +604,7 @@ protected:
     }
 
     const CNbxNode node_ = Folder("share");
-    std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>();
+    std::shared_ptr<Recorder> recorder_ = std::make_shared<Recorder>(true, /*keep=*/true);
     CNbxFileMonitorManager manager_;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <filesystem>
 
 #include "app/session_log.h"
@@ -164,6 +165,56 @@ TEST_F(NodeDatabaseTest, DatabaseOfAnotherShapeIsReplacedAndKeptAsABackup) {
         EXPECT_EQ(nbx::test::ReadFile(backups[0]), before) << "the backup is the old file";
         EXPECT_EQ(CSQLiteCom::GetInstance()->BackupPath(), backups[0]);
     }
+}
+
+// A database that cannot be read is not known to be of another version: it keeps its nodes,
+// the open fails with a record, and no backup is made.
+TEST_F(NodeDatabaseTest, DatabaseThatCannotBeReadIsLeftAsItIs) {
+    {
+        CNbxNodeList list;
+        auto node = MakeNode("kept");
+        ASSERT_NE(list.AddNode(node), nullptr);
+    }
+    CSQLiteCom::ReleaseInstance();
+    const std::string before = nbx::test::ReadFile(DbPath());
+    const std::string log = Root() + "/test-log.txt";
+    const char* record = "ERROR: CSQLiteCom::OpenDatabase(): the database could not be read";
+
+    // Another program writes to it and holds SQLite's exclusive lock throughout.
+    nbx::test::Child holder = nbx::test::Spawn({nbx::test::HelperPath(), "sqlite-lock", DbPath()});
+    ASSERT_EQ(nbx::test::ReadLine(holder), "locked");
+    EXPECT_EQ(CSQLiteCom::GetInstance(), nullptr);
+    CNbxNodeList list;
+    EXPECT_FALSE(list.LoadListFromDB());
+    nbx::test::CloseInput(holder);
+    EXPECT_EQ(nbx::test::Wait(holder), 0);
+    EXPECT_NE(nbx::test::ReadFile(log).find(record), std::string::npos) << nbx::test::FileTail(log);
+    EXPECT_EQ(nbx::test::ReadFile(DbPath()), before);
+    EXPECT_TRUE(Backups().empty());
+
+    // Once the other program is done, the nodes are all there.
+    CSQLiteCom::ReleaseInstance();
+    ASSERT_TRUE(list.LoadListFromDB());
+    EXPECT_NE(list.lookup("kept"), nullptr);
+
+    // A path that cannot be read at all: without read permission (not for root), or a folder.
+    list.RemoveAllNodes();
+    CSQLiteCom::ReleaseInstance();
+    if (::geteuid() != 0) {
+        ASSERT_EQ(::chmod(DbPath().c_str(), 0), 0);
+        EXPECT_EQ(CSQLiteCom::GetInstance(), nullptr);
+        ASSERT_EQ(::chmod(DbPath().c_str(), 0600), 0);
+        EXPECT_EQ(nbx::test::ReadFile(DbPath()), before);
+        CSQLiteCom::ReleaseInstance();
+    }
+    const std::string moved = DbPath() + ".aside";
+    std::filesystem::rename(DbPath(), moved);
+    std::filesystem::create_directory(DbPath());
+    nbx::test::WriteFile(DbPath() + "/inside", "x");
+    EXPECT_EQ(CSQLiteCom::GetInstance(), nullptr);
+    EXPECT_TRUE(std::filesystem::is_directory(DbPath()));
+    EXPECT_TRUE(std::filesystem::exists(DbPath() + "/inside"));
+    EXPECT_TRUE(Backups().empty());
 }
 
 TEST_F(NodeDatabaseTest, TextsWithBlanksQuotesAndJapaneseReadBackUnchanged) {

@@ -107,6 +107,39 @@ TEST(ConnectionSettingsTest, SizesParseLikeTheServerWroteThem) {
     }
 }
 
+TEST(RemoteEntryTest, OnlyNamesThatAreOneLocalPathSegmentAreSafe) {
+    const struct {
+        std::string name;
+        bool safe;
+    } rows[] = {
+        {"report 2026.txt", true},
+        {"..hidden", true},
+        {"a..b", true},
+        {"...", true},
+        {".profile", true},
+        {"100% \"sure\"?#", true},
+        {"\xE6\x97\xA5\xE6\x9C\xAC", true},
+        {"back\\slash", true},
+        {"", false},
+        {".", false},
+        {"..", false},
+        {"a/b", false},
+        {"/", false},
+        {"name/", false},
+        {"../escape", false},
+        {std::string("nul\0x", 5), false},
+        {"line\nfeed", false},
+        {"carriage\rreturn", false},
+        {"escape\x1b[2J", false},
+        {"bell\x07", false},
+        {"tab\tname", false},
+        {"del\x7f", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(IsSafeChildName(row.name), row.safe) << row.name;
+    }
+}
+
 TEST(TransferReportTest, FormatSpeedDividesAtMostThreeTimes) {
     const struct {
         float speed;

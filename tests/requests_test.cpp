@@ -191,7 +191,7 @@ TEST_F(RequestTest, FolderOperationsSendTheirVerbsAndHeaders) {
     EXPECT_TRUE(Before(names, "Depth", "Overwrite"));
     EXPECT_TRUE(Before(names, "Overwrite", "Destination"));
     EXPECT_EQ(r[4].method, "MOVE");
-    EXPECT_EQ(r[4].Header("Depth"), "0");
+    EXPECT_EQ(r[4].Header("Depth"), "infinity") << "the only Depth a MOVE may carry";
     EXPECT_EQ(r[4].Header("Destination"), server.BaseUrl() + "/box/b%3Dc.txt");
     EXPECT_EQ(r[5].Header("Authorization"), kAuthorization);
 }
@@ -358,6 +358,38 @@ TEST_F(RequestTest, UploadRefusedBeforeItsBodyIsNoSuccess) {
     nbx::test::WriteFile(local, std::string(8 * 1024 * 1024, 'b'));
     CNbxFileTransferService ft;
     EXPECT_NE(ft._UPLOAD(NodeOn(server), local, "/big.bin"), 200);
+}
+
+// HEAD of a folder is 403 on some servers, 405 or a redirect on others; the probe then asks
+// with PROPFIND, and only then.
+TEST_F(RequestTest, ProbeAsksWithPropfindWhenHeadIsNotTheLastWord) {
+    const struct {
+        int head;
+        int propfind;  // 0: no PROPFIND is sent
+        int result;
+    } cases[] = {
+        {200, 0, 200},   {404, 0, 404},   {403, 207, 200}, {405, 200, 200},
+        {301, 207, 200}, {403, 404, 404}, {401, 0, 401},   {500, 403, 403},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.head);
+        RawHttpServer server(std::vector<RawReply>{
+            {.bytes = HttpResponse(c.head, "", "Location: /elsewhere/\r\n"), .keep_open = true},
+            {.bytes = HttpResponse(c.propfind, kMultistatus), .keep_open = true}});
+        CNbxFtWebDav ft;
+        EXPECT_EQ(
+            ft._DOWNLOAD(server.BaseUrl() + "/box/a%20b/", "", "Aladdin", "open sesame", true),
+            c.result);
+        const auto requests = server.Requests();
+        ASSERT_EQ(requests.size(), c.propfind == 0 ? 1u : 2u);
+        EXPECT_EQ(requests[0].method, "HEAD");
+        if (c.propfind != 0) {
+            EXPECT_EQ(requests[1].method, "PROPFIND");
+            EXPECT_EQ(requests[1].target, "/box/a%20b/");
+            EXPECT_EQ(requests[1].Header("Depth"), "0");
+            EXPECT_EQ(requests[1].Header("Authorization"), kAuthorization);
+        }
+    }
 }
 
 TEST_F(RequestTest, BadUrlsAreRefusedWithoutARequest) {

@@ -2,6 +2,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/control_text.h"
 #include "app/session_log.h"
 #include "support/test_support.h"
 
@@ -35,11 +36,64 @@ TEST_F(SessionLogTest, RecordsCarryTheirPrefixAndEndInCrLf) {
               "DEBUG: ----------\r\n"
               "INFO: CTerraPaneApp::InitInstance() invoked...\r\n"
               "WARNING: ends in a line feed\r\n"
-              "ERROR: two\r\nlines\r\n"
+              "ERROR: two\\nlines\r\n"
               "FATAL: \xE6\x97\xA5\xE6\x9C\xAC \"quoted\"\r\n"
               "no prefix for an unknown level\r\n"
               "INFO: \r\n"
               "INFO: already CR LF\r\n");
+}
+
+// A name a server lists may hold any character; in a record it can neither start a record of
+// its own nor reach a terminal that shows the log as an escape sequence.
+TEST_F(SessionLogTest, ControlCharactersOfANameAreShownEscapedInOneRecord) {
+    ASSERT_TRUE(OpenSessionLog(LogPath()));
+    const std::string name =
+        "a\x1b[2Jb\rc\nERROR: forged\x07"
+        "d\x7f\xC2\x9B"
+        "e\t\xE6\x97\xA5";
+    WriteLog(LogLevel::Error,
+             "CTerraPaneView::ListRemoteDir(): failed with arg: \"" + name + "\"\n");
+    CloseSessionLog();
+    EXPECT_EQ(ReadFile(LogPath()),
+              "ERROR: CTerraPaneView::ListRemoteDir(): failed with arg: "
+              "\"a\\x1b[2Jb\\rc\\nERROR: forged\\x07d\\x7f\\u009be\\t\xE6\x97\xA5\"\r\n");
+}
+
+// A dump of a server's headers stays readable, one header a line, but none of its lines can
+// pass for a record: they are indented, and their control characters escaped.
+TEST_F(SessionLogTest, ARecordOfLinesIndentsItsLaterLines) {
+    ASSERT_TRUE(OpenSessionLog(LogPath()));
+    WriteLogLines(LogLevel::Error,
+                  "send() failed with response headers:\nHTTP/1.1 404 Not Found\r\nERROR: forged"
+                  "\x1b[2J\r\nX-Bell: \x07\r\n\r\n");
+    WriteLogLines(LogLevel::Info, "one line\n");
+    CloseSessionLog();
+    EXPECT_EQ(ReadFile(LogPath()),
+              "ERROR: send() failed with response headers:\r\n"
+              "  HTTP/1.1 404 Not Found\r\n"
+              "  ERROR: forged\\x1b[2J\r\n"
+              "  X-Bell: \\x07\r\n"
+              "INFO: one line\r\n");
+}
+
+TEST(ControlTextTest, ControlCharactersAreShownAndTheRestKept) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"", ""},
+        {"plain name.txt", "plain name.txt"},
+        {"\x1b]0;title\x07", "\\x1b]0;title\\x07"},
+        {"cr\rlf\ntab\t", "cr\\rlf\\ntab\\t"},
+        {std::string("nul\0end", 7), "nul\\x00end"},
+        {"del\x7f", "del\\x7f"},
+        {"csi\xC2\x9B"
+         "1m nbsp\xC2\xA0",
+         "csi\\u009b1m nbsp\xC2\xA0"},
+        {"\xE6\x97\xA5\xE6\x9C\xAC \\ back\\slash", "\xE6\x97\xA5\xE6\x9C\xAC \\ back\\slash"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ShowControlCharacters(c.in), c.out) << c.in;
+    }
 }
 
 TEST_F(SessionLogTest, AMinimumLevelDropsTheLowerRecords) {

@@ -147,12 +147,51 @@ bool Alive(pid_t pid) {
     return !status.empty() && status.find("State:\tZ") == std::string::npos;
 }
 
+// The elements of a prop, each whole and in order of their text, blanks between them dropped.
+std::string SortedProperties(const std::string& prop) {
+    std::vector<std::string> elements;
+    size_t start = std::string::npos;
+    int depth = 0;
+    for (size_t at = prop.find('<'); at != std::string::npos; at = prop.find('<', at + 1)) {
+        const size_t end = prop.find('>', at);
+        if (end == std::string::npos) {
+            break;
+        }
+        if (depth == 0) {
+            start = at;
+        }
+        if (prop[at + 1] == '/') {
+            --depth;
+        } else if (prop[end - 1] != '/') {
+            ++depth;
+        }
+        if (depth == 0) {
+            elements.push_back(prop.substr(start, end + 1 - start));
+        }
+    }
+    std::sort(elements.begin(), elements.end());
+    std::string out;
+    for (const std::string& element : elements) {
+        out += element;
+    }
+    return out;
+}
+
 // The responses of a multistatus, sorted (the listing order follows the file system), with what
-// differs from one run to the next blanked out or put in order: times, etags, and the order of
-// Apache's namespace declarations.
+// differs from one run to the next blanked out or put in order: times, etags, the order of
+// Apache's namespace declarations and of rclone's properties.
 std::vector<std::string> Responses(const std::string& multistatus) {
     static const std::regex changing("<([A-Za-z0-9]+:)(creationdate|getetag)>[^<]*<");
-    const std::string text = std::regex_replace(multistatus, changing, "<$1$2>*<");
+    std::string text = std::regex_replace(multistatus, changing, "<$1$2>*<");
+    for (size_t at = text.find("<D:prop>"); at != std::string::npos;
+         at = text.find("<D:prop>", at + 1)) {
+        const size_t end = text.find("</D:prop>", at);
+        if (end == std::string::npos) {
+            break;
+        }
+        const std::string sorted = SortedProperties(text.substr(at + 8, end - at - 8));
+        text.replace(at + 8, end - at - 8, sorted);
+    }
     std::vector<std::string> out;
     for (size_t at = text.find("<D:response"); at != std::string::npos;
          at = text.find("<D:response", at + 1)) {
@@ -171,6 +210,27 @@ std::vector<std::string> Responses(const std::string& multistatus) {
     }
     std::sort(out.begin(), out.end());
     return out;
+}
+
+// How the servers differ where these tests look; one row each.
+struct ServerTraits {
+    bool refusesPutInNoUpload;     // rclone has no per-path rules
+    bool servesDepthInfinity;      // nginx answers PROPFIND Depth infinity with 403
+    bool listsHugeFoldersQuickly;  // rclone takes minutes over 100,000 entries
+};
+
+ServerTraits TraitsOf(WebDavServer::Kind kind) {
+    switch (kind) {
+        case WebDavServer::Kind::kApache:
+            return {true, true, true};
+        case WebDavServer::Kind::kLighttpd:
+            return {true, true, true};
+        case WebDavServer::Kind::kNginx:
+            return {true, false, true};
+        case WebDavServer::Kind::kRclone:
+            return {false, true, false};
+    }
+    return {};
 }
 
 }  // namespace
@@ -220,7 +280,7 @@ TEST_P(DavServerTest, PutAndGetNeedALogin) {
     EXPECT_EQ(got.code, 200);
     EXPECT_EQ(got.body, "second");
 
-    EXPECT_EQ(Request({"-u", kAlice, "-X", "DELETE", Url("/share/later%20made")}).code, 204);
+    EXPECT_EQ(Request({"-u", kAlice, "-X", "DELETE", Url("/share/later%20made/")}).code, 204);
     EXPECT_FALSE(std::filesystem::exists(Share("later made")));
 }
 
@@ -238,11 +298,18 @@ TEST_P(DavServerTest, PropfindListsAFolderOneOrAllLevelsDeep) {
 
     const Answer all =
         Request({"-u", kAlice, "-X", "PROPFIND", "-H", "Depth: infinity", Url("/share/")});
+    if (!TraitsOf(GetParam()).servesDepthInfinity) {
+        EXPECT_EQ(all.code, 403);
+        return;
+    }
     EXPECT_EQ(all.code, 207);
     EXPECT_EQ(Count(all.body, "<D:href>"), 4u) << all.body;
 }
 
 TEST_P(DavServerTest, PutBelowNoUploadIsRefused) {
+    if (!TraitsOf(GetParam()).refusesPutInNoUpload) {
+        GTEST_SKIP() << WebDavServer::Name(GetParam()) << " has no per-path rules";
+    }
     std::filesystem::create_directories(Share("no-upload"));
     const std::string source = Root() + "/source.txt";
     nbx::test::WriteFile(source, "data");
@@ -266,6 +333,9 @@ TEST_P(DavServerTest, KeepsTheConnectionAlive) {
 }
 
 TEST_P(DavServerTest, ListsAHundredThousandEntries) {
+    if (!TraitsOf(GetParam()).listsHugeFoldersQuickly) {
+        GTEST_SKIP() << WebDavServer::Name(GetParam()) << " is too slow for this";
+    }
     server_ = std::make_unique<WebDavServer>(GetParam(), std::vector<std::string>{"share"},
                                              std::vector<WebDavServer::User>{{"alice", "secret"}},
                                              "/dev/shm");
@@ -315,9 +385,7 @@ TEST_P(DavServerTest, StopsWhenDestroyed) {
     EXPECT_FALSE(Socket(port).Connected());
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, DavServerTest,
-                         ::testing::Values(WebDavServer::Kind::kApache,
-                                           WebDavServer::Kind::kLighttpd),
+INSTANTIATE_TEST_SUITE_P(Servers, DavServerTest, ::testing::ValuesIn(WebDavServer::AllKinds()),
                          [](const auto& info) { return WebDavServer::Name(info.param); });
 
 TEST(RawHttpServerTest, RecordsRequestsByteForByteAndKeepsTheConnectionWhenAsked) {

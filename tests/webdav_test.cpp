@@ -225,7 +225,7 @@ TEST_F(WebDavTest, ListingFailuresGiveTheServersStatus) {
     EXPECT_EQ(service._LIST(*node_, "/no such folder/"), 404);
     EXPECT_EQ(service.GetCount(), 0);
     EXPECT_NE(Log().find("ERROR: CNbxFsWebDav::_LIST(): IServerXMLHTTPRequestPtr::send() failed "
-                         "with status: \"404\" with response headers:\r\nHTTP/1.1 404"),
+                         "with status: \"404\" with response headers:\r\n  HTTP/1.1 404"),
               std::string::npos)
         << Log();
 

@@ -1,6 +1,6 @@
-# Shared by start-apache and start-lighttpd: options, users, the worker user, the port, the
-# start-up and the wait. Sourced, not run. Each start script defines nbx_write_config PORT and
-# fills nbx_server_cmd before calling nbx_start.
+# Shared by the start scripts (start-apache, start-lighttpd, start-nginx, start-rclone): options,
+# users, the worker user, the port, the start-up and the wait. Sourced, not run. Each start script
+# defines nbx_write_config PORT (which fills nbx_server_cmd) before calling nbx_start.
 
 nbx_usage() {
     cat <<USAGE
@@ -16,7 +16,7 @@ usage: $(basename "$0") --data DIR [--state DIR] [--port N] [--user NAME:PASSWOR
   --watch-pid PID   stop the server as soon as that process has gone (a crashed test)
 
 PUT is refused with 403 below any folder named no-upload right inside a node folder
-(http://127.0.0.1:PORT/NODE/no-upload/...).
+(http://127.0.0.1:PORT/NODE/no-upload/...), except by rclone, which has no such rules.
 
 Once the server answers, prints port=N, pid=N, url=http://127.0.0.1:N and state=DIR, one a
 line. Stop it with: $(dirname "$0")/stop STATE_DIR

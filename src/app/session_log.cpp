@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <mutex>
 
+#include "app/control_text.h"
 #include "platform/xdg.h"
 
 namespace {
@@ -21,9 +22,9 @@ constexpr const char* kPrefixes[] = {"DEBUG: ", "INFO: ", "WARNING: ", "ERROR: "
 
 }  // namespace
 
-std::string SessionLogPath() {
+std::string SessionLogPath(const char* fileName) {
     const std::string folder = nbx::xdg::StateDir();
-    return folder.empty() ? std::string() : folder + "/" + kSessionLogFileName;
+    return folder.empty() ? std::string() : folder + "/" + fileName;
 }
 
 bool OpenSessionLog(const std::string& path) {
@@ -50,7 +51,19 @@ void SetMinimumLogLevel(int level) {
     g_minimumLevel = level;
 }
 
-void WriteLog(int level, std::string_view message) {
+namespace {
+
+std::string_view WithoutLineEnd(std::string_view text) {
+    if (!text.empty() && text.back() == '\n') {
+        text.remove_suffix(1);
+        if (!text.empty() && text.back() == '\r') {
+            text.remove_suffix(1);
+        }
+    }
+    return text;
+}
+
+void Write(int level, std::string_view message, bool lines) {
     if (level < g_minimumLevel) {
         return;
     }
@@ -59,16 +72,32 @@ void WriteLog(int level, std::string_view message) {
     if (level >= LogLevel::Debug && level <= LogLevel::Fatal) {
         record += kPrefixes[level];
     }
-    // Line feeds become CR LF; a CR LF the caller wrote already stays as it is.
-    for (std::size_t i = 0; i < message.size(); ++i) {
-        if (message[i] == '\n' && (i == 0 || message[i - 1] != '\r')) {
-            record += '\r';
+    // One record is one line: only its own line end is written as such; every other control
+    // character, above all a line feed inside a server's name, is shown escaped. A record of
+    // lines keeps its line breaks, and its later lines are indented, so that none of them
+    // (a server's header line "ERROR: ..." among them) reads as a record of its own.
+    std::string_view text = WithoutLineEnd(message);
+    if (!lines) {
+        record += ShowControlCharacters(text);
+    } else {
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+            text.remove_suffix(1);  // a block's empty lines at its end
         }
-        record += message[i];
+        for (bool first = true;; first = false) {
+            const std::size_t end = text.find('\n');
+            std::string_view line = text.substr(0, end);
+            if (!line.empty() && line.back() == '\r') {
+                line.remove_suffix(1);
+            }
+            record += first ? "" : "\r\n  ";
+            record += ShowControlCharacters(line);
+            if (end == std::string_view::npos) {
+                break;
+            }
+            text.remove_prefix(end + 1);
+        }
     }
-    if (message.empty() || message.back() != '\n') {
-        record += "\r\n";
-    }
+    record += "\r\n";
 
     std::lock_guard lock(g_mutex);
     if (!g_enabled || g_fd < 0) {
@@ -87,6 +116,16 @@ void WriteLog(int level, std::string_view message) {
         data += n;
         left -= static_cast<std::size_t>(n);
     }
+}
+
+}  // namespace
+
+void WriteLog(int level, std::string_view message) {
+    Write(level, message, false);
+}
+
+void WriteLogLines(int level, std::string_view message) {
+    Write(level, message, true);
 }
 
 void CloseSessionLog() {

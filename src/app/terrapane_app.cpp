@@ -144,8 +144,8 @@ bool CTerraPaneApp::InitInstance() {
              "FALSE.");
     frame->ShowNodeView();
 
-    monitorManager_.SetStatusCallback(monitorCallback_);
-    monitorManager_.Start();
+    monitorManager_->SetStatusCallback(monitorCallback_);
+    monitorManager_->Start();
 
     // The automatic update check starts here once the updater exists.
 
@@ -167,7 +167,7 @@ int CTerraPaneApp::ExitInstance() {
         delete frames_.back();  // removes itself from the list
     }
     monitorCallback_->Detach();
-    monitorManager_.Stop();
+    monitorManager_->Stop();
     StopMonitorThread();
     nodeList_.RemoveAllNodes();
     CSQLiteCom::ReleaseInstance();
@@ -476,14 +476,14 @@ int CTerraPaneApp::ConfirmExitWithOpenFiles(QWidget* parent) {
     if (exiting_ || exitConfirming_) {
         return 1;
     }
-    const bool watching = !monitorManager_.LockMonitors().empty();
-    monitorManager_.UnlockMonitors();
+    const bool watching = !monitorManager_->LockMonitors().empty();
+    monitorManager_->UnlockMonitors();
     if (!watching) {
         return 1;
     }
     QPointer<CMainFrame> frame = qobject_cast<CMainFrame*>(parent);
     // On the heap: a parent that goes while the dialog runs takes it along.
-    QPointer<CDlgConfirmExit> dialog = new CDlgConfirmExit(&monitorManager_, parent);
+    QPointer<CDlgConfirmExit> dialog = new CDlgConfirmExit(monitorManager_.get(), parent);
     if (frame != nullptr) {
         frame->SetExitDialog(dialog);
     }
@@ -499,7 +499,7 @@ int CTerraPaneApp::ConfirmExitWithOpenFiles(QWidget* parent) {
 
 void CTerraPaneApp::OnOptionsOpenedFilesMgr() {
     if (openedFiles_ == nullptr) {
-        openedFiles_ = new CFileMonitorFrame(&monitorManager_);
+        openedFiles_ = new CFileMonitorFrame(monitorManager_.get());
         openedFiles_->setWindowTitle(QString::fromStdString(nbx::strings::LoadString(803)));
     }
     openedFiles_->show();

@@ -37,7 +37,11 @@ public:
     int ExitInstance();
 
     CNbxNodeList& NodeList() { return nodeList_; }
-    CNbxFileMonitorManager& MonitorManager() { return monitorManager_; }
+    CNbxFileMonitorManager& MonitorManager() { return *monitorManager_; }
+    // For the frames' engines, which a stop may leave running past the application's end.
+    const std::shared_ptr<CNbxFileMonitorManager>& SharedMonitorManager() const {
+        return monitorManager_;
+    }
     bool IsExiting() const { return exiting_; }
 
     // Frame registry, in creation order; the main window is one of them.
@@ -95,7 +99,8 @@ private:
     // style and thumbnail size.
     CMainFrame* CreateFrameLike(CMainFrame* active, CNbxNode* node);
 
-    CNbxFileMonitorManager monitorManager_;
+    std::shared_ptr<CNbxFileMonitorManager> monitorManager_ =
+        std::make_shared<CNbxFileMonitorManager>();
     CNbxNodeList nodeList_;
     QPointer<CFileMonitorFrame> openedFiles_;
     std::shared_ptr<MonitorCallback> monitorCallback_;

@@ -1,5 +1,6 @@
 #include <ostream>
 
+#include "app/control_text.h"
 #include "app/session_log.h"
 #include "cli/command.h"
 #include "platform/format.h"
@@ -84,7 +85,7 @@ int Main(const std::vector<std::string>& argsIn, Io& io) {
                  nbx::StrPrintf("nimbex::Main() with arg: \"%s\" invoked...", c.name));
         return c.run(rest, io);
     }
-    io.err << "nimbex: unknown verb \"" << args[0] << "\"\n";
+    io.err << "nimbex: unknown verb \"" << ShowControlCharacters(args[0]) << "\"\n";
     Usage(io.err);
     return kUsage;
 }

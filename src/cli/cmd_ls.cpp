@@ -1,13 +1,19 @@
 #include <json/json.h>
+#include <ctime>
+#include <optional>
 #include <ostream>
 
+#include "app/control_text.h"
 #include "cli/options.h"
 #include "cli/verb_support.h"
+#include "platform/server_time.h"
 #include "remotefs/fs_service.h"
 
 namespace nbx::cli {
 
 namespace {
+
+constexpr std::size_t kIsoTimeWidth = 25;  // 2026-12-11T13:04:05+01:00
 
 bool SameFolder(const std::string& a, const std::string& b) {
     auto trim = [](std::string s) {
@@ -57,12 +63,16 @@ int RunLs(const std::vector<std::string>& args, Io& io) {
             continue;
         }
         const std::string name = BaseName(f->name);
+        // Each server writes its own date form; one form, in local time, reads and sorts alike.
+        const std::optional<std::time_t> when = nbx::ParseServerTime(f->modifiedTime);
+        const std::string iso = when ? nbx::FormatLocalIsoTime(*when) : std::string();
         if (options.Flag("json")) {
             Json::Value item;
             item["name"] = name;
             item["path"] = f->name;
             item["size"] = Json::UInt64(f->size);
             item["modified"] = f->modifiedTime;
+            item["modified_iso"] = iso.empty() ? Json::Value() : Json::Value(iso);
             item["content_type"] = f->contentType;
             item["folder"] = f->isFolder;
             json.append(item);
@@ -70,8 +80,13 @@ int RunLs(const std::vector<std::string>& args, Io& io) {
             text += f->isFolder ? "d " : "- ";
             const std::string size = std::to_string(f->size);
             text += std::string(size.size() < 14 ? 14 - size.size() : 0, ' ') + size + "  ";
-            text += f->modifiedTime.empty() ? std::string(29, '-') : f->modifiedTime;
-            text += "  " + name + (f->isFolder ? "/" : "") + "\n";
+            // The server's texts reach a terminal: no escape sequence of theirs may.
+            text += !iso.empty()              ? iso
+                    : f->modifiedTime.empty() ? std::string(kIsoTimeWidth, '-')
+                                              : ShowControlCharacters(f->modifiedTime);
+            text += "  " + ShowControlCharacters(name) + (f->isFolder ? "/" : "") +
+                    "
+                    ";
         }
     }
     if (options.Flag("json")) {

@@ -1,6 +1,7 @@
 #include <istream>
 #include <ostream>
 
+#include "app/control_text.h"
 #include "cli/command.h"
 #include "cli/options.h"
 #include "nodes/node_list.h"
@@ -56,7 +57,8 @@ int Add(const std::vector<std::string>& args, Io& io) {
         .title_name = *title,
     });
     if (list.AddNode(node) == nullptr) {
-        io.err << "nimbex node add: a node titled \"" << *title << "\" exists already\n";
+        io.err << "nimbex node add: a node titled \"" << ShowControlCharacters(*title)
+               << "\" exists already\n";
         return kFailed;
     }
     // The list keeps a node whose row could not be written; only the database tells.
@@ -79,7 +81,7 @@ int Remove(const std::vector<std::string>& args, Io& io) {
         return kFailed;
     }
     if (list.lookup(title) == nullptr) {
-        io.err << "nimbex node rm: no node is titled \"" << title << "\"\n";
+        io.err << "nimbex node rm: no node is titled \"" << ShowControlCharacters(title) << "\"\n";
         return kFailed;
     }
     list.RemoveNode(title);

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <ostream>
 
+#include "app/control_text.h"
 #include "cli/command.h"
 #include "cli/options.h"
 #include "nodes/node_list.h"
@@ -71,8 +72,9 @@ int RunNodes(const std::vector<std::string>& args, Io& io) {
             CNbxFileTransferService ft;
             node->state = ft._CHECK_ONLINE(*node) == 200 ? NodeState::Online : NodeState::Offline;
         }
-        rows.push_back({title, std::to_string(node->node_type), DeviceKindName(node->device_type),
-                        node->node_name, node->login, NodeStateName(node->state)});
+        rows.push_back({ShowControlCharacters(title), std::to_string(node->node_type),
+                        DeviceKindName(node->device_type), ShowControlCharacters(node->node_name),
+                        ShowControlCharacters(node->login), NodeStateName(node->state)});
         Json::Value item;
         item["title"] = title;
         item["node_type"] = node->node_type;

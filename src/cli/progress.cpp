@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ostream>
 
+#include "app/control_text.h"
+
 namespace nbx::cli {
 
 namespace {
@@ -17,7 +19,7 @@ std::int64_t NowMs() {
 
 void TerminalProgress::SetFileName(const std::string& text) {
     std::lock_guard lock(mutex_);
-    name_ = text;
+    name_ = ShowControlCharacters(text);
 }
 
 void TerminalProgress::SetSpeedText(const std::string& text) {

@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "app/control_text.h"
 #include "remotefs/nbx_file.h"
 #include "remotefs/result_message.h"
 
@@ -36,12 +37,13 @@ std::optional<RemotePath> Verb::Remote(const std::string& text) {
 }
 
 int Verb::Usage(const std::string& message) {
-    io_.err << "nimbex " << name_ << ": " << message << " (see nimbex " << name_ << " --help)\n";
+    io_.err << "nimbex " << name_ << ": " << ShowControlCharacters(message) << " (see nimbex "
+            << name_ << " --help)\n";
     return kUsage;
 }
 
 int Verb::Fail(const std::string& message) {
-    io_.err << "nimbex " << name_ << ": " << message << '\n';
+    io_.err << "nimbex " << name_ << ": " << ShowControlCharacters(message) << '\n';
     return kFailed;
 }
 

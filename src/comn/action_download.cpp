@@ -1,6 +1,10 @@
 #include "comn/action_download.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdint>
 
 #include "app/session_log.h"
 #include "monitor/file_monitor.h"
@@ -27,13 +31,31 @@ bool MarkReadOnly(const std::string& path, bool readOnly) {
 
 }  // namespace
 
-std::string LocalCopyPath(const std::string& itemName) {
+std::string LocalCopyPath(const std::string& nodeTitle, const std::string& remoteFolder,
+                          const std::string& itemName) {
     if (itemName.empty() || itemName == "." || itemName == ".." ||
         itemName.find('/') != std::string::npos || itemName.find('\0') != std::string::npos) {
         return {};
     }
     const std::string folder = nbx::xdg::PrivateTempDir();
-    return folder.empty() ? std::string() : folder + "/" + itemName;
+    if (folder.empty()) {
+        return {};
+    }
+    // FNV-1a over the title and the folder, a NUL between them: neither can hold one.
+    std::uint64_t hash = 0xcbf29ce484222325ULL;
+    const std::string key = nodeTitle + '\0' + remoteFolder;
+    for (const char ch : key) {
+        hash = (hash ^ static_cast<unsigned char>(ch)) * 0x100000001b3ULL;
+    }
+    const std::string sub = folder + "/" + StrPrintf("%016" PRIx64, hash);
+    if (::mkdir(sub.c_str(), 0700) != 0 && errno != EEXIST) {
+        return {};
+    }
+    struct stat st {};
+    if (::lstat(sub.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
+        return {};
+    }
+    return sub + "/" + itemName;
 }
 
 CNbxComnActionDownload::CNbxComnActionDownload(const CNbxNode* source, std::string remotePath,
@@ -52,6 +74,16 @@ int CNbxComnActionDownload::RunMainAction() {
         WriteLog(LogLevel::Info,
                  "CNbxComnActionDownload::RunMainAction(): "
                  "CNbxFileMonitorManager::IsFileOpened returned TRUE!");
+        return ActionResult::Success;
+    }
+    if (monitorManager != nullptr && monitorManager->HasUnsettledChanges(targetPath)) {
+        // Downloading now would overwrite the changes before the user said what becomes of
+        // them; the copy is opened with them instead.
+        WriteLog(LogLevel::Warning,
+                 StrPrintf("CNbxComnActionDownload::RunMainAction(): the local copy \"%s\" holds "
+                           "changes that were neither uploaded nor declined; it is not downloaded "
+                           "again",
+                           targetPath.c_str()));
         return ActionResult::Success;
     }
     transfer->SetProgressDlg(progressDlg);

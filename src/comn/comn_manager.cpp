@@ -81,6 +81,9 @@ private:
 struct CNbxComnManager::State {
     std::atomic<CNbxFileSystemService*> fileSystem{nullptr};
     std::atomic<CNbxFileMonitorManager*> monitors{nullptr};
+    // When given with shared ownership: kept as long as the engine keeps the state.
+    std::shared_ptr<CNbxFileSystemService> fileSystemOwner;  // guarded by `mutex`
+    std::shared_ptr<CNbxFileMonitorManager> monitorsOwner;   // guarded by `mutex`
     GuardedProgress progress;
 
     std::atomic<bool> terminate{false};
@@ -130,6 +133,18 @@ void CNbxComnManager::SetFileSystemService(CNbxFileSystemService* service) {
 
 void CNbxComnManager::SetMonitorManager(CNbxFileMonitorManager* manager) {
     state_->monitors = manager;
+}
+
+void CNbxComnManager::SetFileSystemService(std::shared_ptr<CNbxFileSystemService> service) {
+    std::lock_guard lock(state_->mutex);
+    state_->fileSystem = service.get();
+    state_->fileSystemOwner = std::move(service);
+}
+
+void CNbxComnManager::SetMonitorManager(std::shared_ptr<CNbxFileMonitorManager> manager) {
+    std::lock_guard lock(state_->mutex);
+    state_->monitors = manager.get();
+    state_->monitorsOwner = std::move(manager);
 }
 
 void CNbxComnManager::SetProgressDlg(CNbxComnProgressDlg* dialog) {

@@ -50,9 +50,13 @@ public:
     CNbxComnManager(const CNbxComnManager&) = delete;
     CNbxComnManager& operator=(const CNbxComnManager&) = delete;
 
-    // Filled in by the owner before Start; not owned.
+    // Filled in by the owner before Start; not owned, so they must outlive the engine, also
+    // one that a stop left running.
     void SetFileSystemService(CNbxFileSystemService* service);
     void SetMonitorManager(CNbxFileMonitorManager* manager);
+    // Shared with the engine instead: they live until the engine has ended, whenever that is.
+    void SetFileSystemService(std::shared_ptr<CNbxFileSystemService> service);
+    void SetMonitorManager(std::shared_ptr<CNbxFileMonitorManager> manager);
     void SetProgressDlg(CNbxComnProgressDlg* dialog);
 
     bool Start();

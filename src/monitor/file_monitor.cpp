@@ -1,6 +1,8 @@
 #include "monitor/file_monitor.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
 #include <utility>
 #include <vector>
 
@@ -78,8 +80,9 @@ MonitorState CNbxFileMonitor::UpdateStatus() {
     }
     FileStatus now;
     if (!GetFileStatus(localPath_, &now)) {
-        return ChangeState(current, FMS_INVALID);
+        return FileMissing(current);
     }
+    missingPolls_ = 0;
     const bool changed = !SameTime(now.creation, reference_.creation) ||
                          !SameTime(now.modification, reference_.modification) ||
                          now.inode != reference_.inode || now.device != reference_.device;
@@ -119,6 +122,27 @@ MonitorState CNbxFileMonitor::UpdateStatus() {
     const MonitorState next =
         changed ? (free ? FMS_CLOSED_MODIFIED : FMS_MODIFIED) : (free ? FMS_CLOSED : FMS_OPENED);
     return ChangeState(current, next);
+}
+
+MonitorState CNbxFileMonitor::FileMissing(MonitorState current) {
+    // An editor that saves by writing a new file may leave no file for a moment, so a copy
+    // counts as gone only while no process of ours runs and on consecutive polls. Gone, there
+    // is nothing left to upload or bring up: the monitor ends, and a later open downloads anew.
+    struct stat st {};
+    const bool gone = ::lstat(localPath_.c_str(), &st) != 0 && errno == ENOENT;
+    bool running = false;
+    {
+        std::lock_guard guard(processLock_);
+        running = process_.started && !process_.Ended();
+    }
+    if (!gone || running || ++missingPolls_ < kMissingPolls) {
+        return ChangeState(current, FMS_INVALID);
+    }
+    WriteLog(LogLevel::Info,
+             nbx::StrPrintf("CNbxFileMonitor::UpdateStatus(): the local copy \"%s\" is gone; "
+                            "the file is no longer watched",
+                            localPath_.c_str()));
+    return ChangeState(current, FMS_HANDLED);
 }
 
 bool CNbxFileMonitor::ActivateApplication() {

@@ -45,6 +45,9 @@ using FileStatus = nbx::FileStatus;
 class CNbxFileMonitor {
 public:
     static constexpr std::chrono::milliseconds kHandOffWindow{2000};
+    // Polls in a row that must find the local copy gone, once no process of ours runs, before
+    // the monitor ends (FMS_HANDLED).
+    static constexpr int kMissingPolls = 2;
 
     // The reference is the file's status as `process` found it before the launch, else as it
     // is now; FMS_OPENED when it could be read and `process` was started, else FMS_INVALID.
@@ -66,7 +69,7 @@ public:
     virtual std::uint32_t GetId() const { return id_; }
     virtual MonitorState GetState() const { return static_cast<MonitorState>(state_.load()); }
     // Polls the process and the file and returns the new state; a final state is returned as
-    // it is.
+    // it is. A local copy that is gone ends the monitor (kMissingPolls).
     virtual MonitorState UpdateStatus();
 
     // False, with the record logged, when the status cannot be read.
@@ -78,6 +81,8 @@ protected:
     MonitorState ChangeState(MonitorState from, MonitorState to);
 
 private:
+    MonitorState FileMissing(MonitorState current);
+
     const std::uint32_t id_;  // milliseconds of the monotonic clock at construction
     std::atomic<int> state_;
     FileStatus reference_;
@@ -93,5 +98,6 @@ private:
     std::unique_ptr<nbx::FileWriteWatch> writes_;
     bool watched_ = false;  // the process ran past the hand-off window
     bool standIn_ = false;  // after a hand-off, a process was seen holding the file
+    int missingPolls_ = 0;  // polls in a row that found the local copy gone
     std::atomic<bool> handedOff_{false};
 };

@@ -105,6 +105,18 @@ std::shared_ptr<CNbxFileMonitor> CNbxFileMonitorManager::IsFileOpened(const std:
     return nullptr;
 }
 
+bool CNbxFileMonitorManager::HasUnsettledChanges(const std::string& localPath) const {
+    std::lock_guard guard(shared_->lock);
+    for (const auto& monitor : shared_->monitors) {
+        const MonitorState state = monitor->GetState();
+        if (monitor->GetLocalPath() == localPath &&
+            (state == FMS_MODIFIED || state == FMS_CLOSED_MODIFIED)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::shared_ptr<CNbxFileMonitor> CNbxFileMonitorManager::FindLiveMonitor(std::uint32_t id) const {
     std::lock_guard guard(shared_->lock);
     for (const auto& monitor : shared_->monitors) {

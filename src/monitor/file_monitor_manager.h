@@ -65,6 +65,10 @@ public:
     std::shared_ptr<CNbxFileMonitor> IsFileOpened(const std::string& localPath,
                                                   const std::string& remotePath,
                                                   const CNbxNode& node) const;
+    // Whether a monitor of this local copy holds changes that were neither uploaded nor
+    // declined: changed while its application has it (FMS_MODIFIED), or closed changed and
+    // not yet answered (FMS_CLOSED_MODIFIED). Such a copy must not be downloaded over.
+    bool HasUnsettledChanges(const std::string& localPath) const;
     // The first monitor with the id whose state is not final.
     std::shared_ptr<CNbxFileMonitor> FindLiveMonitor(std::uint32_t id) const;
 

@@ -198,8 +198,22 @@ bool CSQLiteCom::OpenDatabase() {
     if (!Connect()) {
         return false;
     }
-    if (existed && IsCurrentSchema()) {
-        return true;
+    if (existed) {
+        switch (CheckSchema()) {
+            case SchemaCheck::Current:
+                return true;
+            case SchemaCheck::Other:
+                break;
+            case SchemaCheck::Unreadable:
+                // Busy in another program, or a read error: what it holds is unknown, so it is
+                // neither replaced nor used.
+                WriteLog(LogLevel::Error,
+                         StrPrintf("CSQLiteCom::OpenDatabase(): the database could not be read, so "
+                                   "it was left as it is: \"%s\"",
+                                   path_.c_str()));
+                CloseDatabase();
+                return false;
+        }
     }
     if (existed && st.st_size > 0) {
         // Without a copy the old nodes would be gone for good: then the file stays as it is.
@@ -242,16 +256,33 @@ bool CSQLiteCom::Connect() {
     return true;
 }
 
-bool CSQLiteCom::IsCurrentSchema() {
+CSQLiteCom::SchemaCheck CSQLiteCom::CheckSchema() {
+    // Only an answer from SQLite about the file's own contents says that it is of another
+    // shape: a missing table or column, or a file that is no (intact) database. Busy, locked
+    // and input/output errors say nothing about it.
+    const auto verdict = [](int rc) {
+        return rc == SQLITE_ERROR || rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT
+                   ? SchemaCheck::Other
+                   : SchemaCheck::Unreadable;
+    };
     QueryResult tables;
-    if (!ExecuteSql(kTableCheck, &tables) || tables.size() != 4) {
-        return false;
+    int rc = Execute(kTableCheck, &tables);
+    if (rc != SQLITE_OK) {
+        return verdict(rc);
+    }
+    if (tables.size() != 4) {
+        return SchemaCheck::Other;
     }
     QueryResult version;
-    if (!ExecuteSql(kVersionRead, &version) || version.empty()) {
-        return false;
+    rc = Execute(kVersionRead, &version);
+    if (rc != SQLITE_OK) {
+        return verdict(rc);
     }
-    return std::atoi(version.front()["local_db_version"].c_str()) == kSchemaVersion;
+    if (version.empty() ||
+        std::atoi(version.front()["local_db_version"].c_str()) != kSchemaVersion) {
+        return SchemaCheck::Other;
+    }
+    return SchemaCheck::Current;
 }
 
 bool CSQLiteCom::KeepBackup() {
@@ -292,9 +323,13 @@ void CSQLiteCom::CloseDatabase() {
 }
 
 bool CSQLiteCom::ExecuteSql(const std::string& sql, QueryResult* result) {
+    return Execute(sql, result) == SQLITE_OK;
+}
+
+int CSQLiteCom::Execute(const std::string& sql, QueryResult* result) {
     nbx::FileLockGuard guard(*lock_);
     if (!guard.Held() || db_ == nullptr) {
-        return false;
+        return SQLITE_MISUSE;
     }
     char* message = nullptr;
     const int rc =
@@ -305,7 +340,7 @@ bool CSQLiteCom::ExecuteSql(const std::string& sql, QueryResult* result) {
                                             message != nullptr ? message : sqlite3_errstr(rc)));
     }
     sqlite3_free(message);
-    return rc == SQLITE_OK;
+    return rc;
 }
 
 bool CSQLiteCom::RunTransaction(std::initializer_list<std::string> statements) {

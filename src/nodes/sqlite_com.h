@@ -21,7 +21,8 @@ std::string QuoteSql(std::string_view text);
 // process of the user. Every statement, and every transaction as a whole, runs under the lock
 // file "NimbexShellDbMutex" beside it, so two processes never interleave their transactions.
 // A database of another shape or version is copied to a backup file before a new one
-// replaces it. Thread-safe; titles go into statements escaped with EscapeUrlText.
+// replaces it; one that cannot be read (busy, an input/output error) fails the open. Thread-safe;
+// titles go into statements escaped with EscapeUrlText.
 class CSQLiteCom {
 public:
     static constexpr int kSchemaVersion = 2;
@@ -63,8 +64,11 @@ public:
 
 private:
     explicit CSQLiteCom(const std::string& folder);
+    enum class SchemaCheck { Current, Other, Unreadable };
     bool Connect();
-    bool IsCurrentSchema();
+    SchemaCheck CheckSchema();
+    // ExecuteSql's SQLite result code.
+    int Execute(const std::string& sql, QueryResult* result);
     bool KeepBackup();
     bool RunTransaction(std::initializer_list<std::string> statements);
 

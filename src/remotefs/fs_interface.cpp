@@ -135,9 +135,10 @@ int CNbxFileSystemInterface::SendFsRequest(const FsRequest& fs, std::string* ans
     if (std::find(fs.accepted.begin(), fs.accepted.end(), status) != fs.accepted.end()) {
         return FsResult::kOk;
     }
-    WriteLog(LogLevel::Error,
-             StrPrintf("%s::%s(): IServerXMLHTTPRequestPtr::send() failed with status: \"%d\" with "
-                       "response headers:\n%s",
-                       fs.className, fs.operation, status, result.response.rawHeaders.c_str()));
+    WriteLogLines(
+        LogLevel::Error,
+        StrPrintf("%s::%s(): IServerXMLHTTPRequestPtr::send() failed with status: \"%d\" "
+                  "with response headers:\n%s",
+                  fs.className, fs.operation, status, result.response.rawHeaders.c_str()));
     return fs.listing && status >= 12000 ? FsResult::kTransportError : status;
 }

@@ -1,5 +1,7 @@
 #include "remotefs/fs_webdav.h"
 
+#include <string_view>
+
 #include "app/session_log.h"
 #include "app/text_helpers.h"
 #include "platform/format.h"
@@ -156,11 +158,14 @@ int CNbxFsWebDav::CopyOrMove(const char* operation, const std::string& source,
     if (source == destination) {
         return FsResult::kOk;  // onto itself: nothing to send
     }
+    // A MOVE takes everything below its source along; it may only say Depth infinity, and nginx
+    // and rclone answer anything else with 400. A COPY of a file keeps its Depth 0.
+    const bool move = std::string_view(operation) == "_MOVE";
     return SendFsRequest({.className = kClass,
                           .operation = operation,
                           .method = std::string(operation + 1),
                           .url = source,
-                          .headers = {{"Depth", EndsWithSlash(source) ? "infinity" : "0"},
+                          .headers = {{"Depth", move || EndsWithSlash(source) ? "infinity" : "0"},
                                       {"Overwrite", "T"},
                                       {"Destination", destination}},
                           .basicAuth = std::make_pair(login, password),

@@ -221,6 +221,11 @@ struct CNbxFtHttp::Session {
 
 CNbxFtHttp::CNbxFtHttp(const char* className) : CNbxFileTransferInterface(className) {}
 
+int CNbxFtHttp::SettleProbe(nbx::http::Client&, const std::string&, const std::string&,
+                            const std::string&, int status) const {
+    return status;
+}
+
 CNbxFtHttp::~CNbxFtHttp() {
     if (session_) {
         _SESSION_CLOSE(false);
@@ -253,7 +258,7 @@ int CNbxFtHttp::_DOWNLOAD(const std::string& target, const std::string& localPat
                              Describe(r).c_str()));
             return FtResult::kRefused;
         }
-        return MapProbe(r.response.status);
+        return MapProbe(SettleProbe(client, url, login, password, r.response.status));
     }
 
     // A link at the target is never followed: neither its mode nor what it points to changes.

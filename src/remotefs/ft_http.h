@@ -42,6 +42,11 @@ protected:
     virtual const char* ProbeMethod() const = 0;
     virtual const char* UploadMethod() const = 0;
     virtual int MapProbe(int status) const = 0;
+    // A second look when the probe's first answer is not the last word; `client` still holds
+    // the connection. The status to report.
+    virtual int SettleProbe(nbx::http::Client& client, const std::string& url,
+                            const std::string& login, const std::string& password,
+                            int status) const;
     virtual void FrameUpload(const std::string& target, Framing& framing) const = 0;
     // Whether an upload's framing can carry the target's name; one it cannot is refused before
     // any request.

@@ -113,6 +113,19 @@ std::string RemotePathProblem(std::string_view path) {
     return {};
 }
 
+bool IsSafeChildName(std::string_view name) {
+    if (name.empty() || name == "." || name == "..") {
+        return false;
+    }
+    for (const char ch : name) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (ch == '/' || byte < 0x20 || byte == 0x7F) {
+            return false;
+        }
+    }
+    return true;
+}
+
 std::uint64_t ParseSize(std::string_view text) {
     std::uint64_t value = 0;
     constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();

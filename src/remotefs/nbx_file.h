@@ -65,6 +65,10 @@ std::string RemotePathProblem(std::string_view path);
 // Why one listed name cannot stand for one entry of its folder, or empty when it can: it is
 // empty, "." or "..", or holds "/" or NUL.
 std::string EntryNameProblem(std::string_view name);
+// Whether a name that a server lists as a child of a folder can stand as one segment of a
+// local path: not empty, neither "." nor "..", and without "/" (a decoded "%2F" among them),
+// NUL or any other control character. Other names must not be made into local paths.
+bool IsSafeChildName(std::string_view name);
 
 // A size sent as decimal text: the leading digits, saturating at the largest value; 0 when
 // the text does not start with a digit.

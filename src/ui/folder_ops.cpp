@@ -58,7 +58,7 @@ void CTerraPaneView::OpenItem(int row, bool newWindow) {
     std::string target;
     switch (kind) {
         case ViewItem::kFile: {
-            const std::string local = LocalCopyPath(name);
+            const std::string local = LocalCopyPath(node->title_name, currentPath_, name);
             if (local.empty()) {
                 WriteLog(LogLevel::Error,
                          StrPrintf("CTerraPaneView::OpenItem(): LocalCopyPath() failed with arg: "

@@ -21,6 +21,7 @@
 #include "monitor/thumb.h"
 #include "platform/format.h"
 #include "remotefs/fs_interface.h"
+#include "remotefs/nbx_file.h"
 #include "ui/dlg_modal.h"  // main_frame.h keeps a QPointer to the About box
 #include "ui/icons.h"
 #include "ui/main_frame.h"
@@ -547,12 +548,30 @@ int CTerraPaneView::ListLocalDir(std::vector<std::string>& folders, std::vector<
 
 int CTerraPaneView::ListRemoteDir(std::vector<std::string>& folders,
                                   std::vector<std::string>& files,
-                                  std::vector<std::uint64_t>& sizes, const std::string& folderIn,
+                                  std::vector<std::uint64_t>& sizes, const std::string& folder,
                                   const std::string& base, bool recursive) {
+    std::size_t walked = 0;
+    return WalkRemoteDir(folders, files, sizes, folder, base, recursive, 0, walked);
+}
+
+int CTerraPaneView::WalkRemoteDir(std::vector<std::string>& folders,
+                                  std::vector<std::string>& files,
+                                  std::vector<std::uint64_t>& sizes, const std::string& folderIn,
+                                  const std::string& base, bool recursive, int depth,
+                                  std::size_t& walked) {
     const CNbxNode* node = frame_->CurrentNode();
     std::string folder = folderIn;
     if (folder.empty() || folder.back() != '/') {
         folder += '/';
+    }
+    // A server whose folders lead into themselves would be walked without end.
+    if (depth > kMaxRemoteTreeDepth || ++walked > kMaxRemoteTreeFolders) {
+        WriteLog(
+            LogLevel::Error,
+            StrPrintf("CTerraPaneView::ListRemoteDir(): the folder tree is deeper than %d "
+                      "levels or holds more than %zu folders with arg: \"%s%s\"",
+                      kMaxRemoteTreeDepth, kMaxRemoteTreeFolders, base.c_str(), folder.c_str()));
+        return FsResult::kLocalFailure;
     }
     folders.push_back(folder);
     if (node == nullptr || listing_) {
@@ -581,21 +600,34 @@ int CTerraPaneView::ListRemoteDir(std::vector<std::string>& folders,
     std::vector<std::string> subfolders;
     for (const CNbxFile* entry = fileSystem.GetFirst(); entry != nullptr;
          entry = fileSystem.GetNext()) {
-        // Only what lies below the listed folder; an answer naming anything else is ignored.
+        // Only what lies in the listed folder; an answer naming anything else is ignored.
         if (entry->name.compare(0, prefix.size(), prefix) != 0) {
             continue;
         }
         std::string relative = entry->name.substr(prefix.size());
-        const std::string bare = WithoutTrailingSlash(relative);
-        const std::string last = bare.substr(bare.rfind('/') + 1);
-        if (relative.empty() || WithoutTrailingSlash(relative) == WithoutTrailingSlash(folder) ||
-            last == "." || last == "..") {
+        if (relative.compare(0, folder.size(), folder) != 0) {
             continue;
         }
+        std::string child = relative.substr(folder.size());
+        if (!child.empty() && child.back() == '/') {
+            child.pop_back();
+        }
+        if (child.empty() && relative.size() <= folder.size()) {
+            continue;  // the listed folder itself
+        }
+        // Each child becomes a local path below the drop target: a name that is no single
+        // segment of one would lead elsewhere, so the whole tree is refused.
+        if (!IsSafeChildName(child)) {
+            WriteLog(LogLevel::Error,
+                     StrPrintf("CTerraPaneView::ListRemoteDir(): the server listed a name that "
+                               "cannot be a local file name with arg: \"%s\"",
+                               entry->name.c_str()));
+            return FsResult::kLocalFailure;
+        }
         if (entry->isFolder) {
-            subfolders.push_back(std::move(relative));
+            subfolders.push_back(folder + child + "/");
         } else {
-            files.push_back(std::move(relative));
+            files.push_back(folder + child);
             sizes.push_back(entry->size);
         }
     }
@@ -603,7 +635,7 @@ int CTerraPaneView::ListRemoteDir(std::vector<std::string>& folders,
         return FsResult::kOk;
     }
     for (const std::string& subfolder : subfolders) {
-        result = ListRemoteDir(folders, files, sizes, subfolder, base, true);
+        result = WalkRemoteDir(folders, files, sizes, subfolder, base, true, depth + 1, walked);
         if (result != FsResult::kOk) {
             return result;
         }

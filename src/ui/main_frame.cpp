@@ -56,6 +56,8 @@ bool IsAppCommand(int command) {
 
 }  // namespace
 
+std::chrono::milliseconds CMainFrame::stopTimeout{5000};
+
 CMainFrame::CMainFrame() : tempFolder_(nbx::xdg::PrivateTempDir()) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName("NimbexShellMainFrameClass");
@@ -107,9 +109,9 @@ bool CMainFrame::Create() {
     LayoutStatusBar();
 
     progress_ = new CDlgProgress(this, &comnManager_);
-    comnManager_.SetFileSystemService(&fileSystem_);
+    comnManager_.SetFileSystemService(fileSystem_);
     if (app != nullptr) {
-        comnManager_.SetMonitorManager(&app->MonitorManager());
+        comnManager_.SetMonitorManager(app->SharedMonitorManager());
     }
     comnManager_.SetProgressDlg(progress_);
     if (!comnManager_.Start()) {
@@ -414,8 +416,8 @@ void CMainFrame::Destroy() {
     }
     destroyed_ = true;
     comnManager_.RequestTerminate();
-    comnManager_.Stop(5000ms);
-    thumbManager_.Stop(5000ms);
+    comnManager_.Stop(stopTimeout);
+    thumbManager_.Stop(stopTimeout);
     delete progress_;
     progress_ = nullptr;
     delete about_.data();

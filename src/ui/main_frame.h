@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QMainWindow>
 #include <QPointer>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -70,7 +71,11 @@ public:
 
     // The view and what the view reads directly.
     CTerraPaneView* View() const { return view_; }
-    CNbxFileSystemService& FileSystem() { return fileSystem_; }
+    CNbxFileSystemService& FileSystem() { return *fileSystem_; }
+    const std::shared_ptr<CNbxFileSystemService>& SharedFileSystem() const { return fileSystem_; }
+    // The frame's engines are given this long to end when it goes; one that does not is left
+    // to end by itself, with everything it uses kept alive until then. Tests shorten it.
+    static std::chrono::milliseconds stopTimeout;
     CNbxComnManager& ComnManager() { return comnManager_; }
     CNbxFileThumbManager& ThumbManager() { return thumbManager_; }
     CDlgProgress* Progress() const { return progress_; }
@@ -142,7 +147,8 @@ private:
     void EndShownDialogs(int code);
     void FocusView();
 
-    CNbxFileSystemService fileSystem_;
+    // Shared with the communication engine, which may outlive the frame.
+    std::shared_ptr<CNbxFileSystemService> fileSystem_ = std::make_shared<CNbxFileSystemService>();
     CNbxComnManager comnManager_;
     CNbxFileThumbManager thumbManager_;
     CNbxNode* currentNode_ = nullptr;

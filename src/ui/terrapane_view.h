@@ -175,6 +175,11 @@ public:
     // into `files`, each as "<folder>/<name>", hidden entries skipped; 0 or the errno that
     // stopped the walk. Remote: `folder` (relative to `base`) on the current node, paths
     // relative to `base`, files with their sizes; 200 or the first failed listing's status.
+    // A listed name that cannot be one local path segment (IsSafeChildName), a tree deeper
+    // than kMaxRemoteTreeDepth below `folder` or of more than kMaxRemoteTreeFolders folders
+    // fails the walk with FsResult::kLocalFailure and a log record.
+    static constexpr int kMaxRemoteTreeDepth = 64;
+    static constexpr std::size_t kMaxRemoteTreeFolders = 100000;
     static int ListLocalDir(std::vector<std::string>& folders, std::vector<std::string>& files,
                             const std::string& folder, bool recursive);
     int ListRemoteDir(std::vector<std::string>& folders, std::vector<std::string>& files,
@@ -185,6 +190,9 @@ public:
 
 private:
     struct ListingGuard;
+    int WalkRemoteDir(std::vector<std::string>& folders, std::vector<std::string>& files,
+                      std::vector<std::uint64_t>& sizes, const std::string& folder,
+                      const std::string& base, bool recursive, int depth, std::size_t& walked);
     int AddFolderRow(const std::string& name, int image, int kind, std::uint64_t size);
     int FolderIconIndex();
     // The folder part of thumbnail keys: the current path, below "/node_name" when there is one.

@@ -1,5 +1,6 @@
 // A second process for the tests: the parts of the program that must be seen from two
 // processes at once run here, with the parent's environment.
+#include <sqlite3.h>
 #include <unistd.h>
 #include <cstdio>
 #include <cstring>
@@ -52,6 +53,27 @@ int Lock(int argc, char** argv) {
     return 0;
 }
 
+// sqlite-lock PATH: holds an exclusive SQLite lock on the database at PATH, as another program
+// writing to it would; says "locked" and keeps it until its input closes.
+int SqliteLock(int argc, char** argv) {
+    if (argc < 3) {
+        return 2;
+    }
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(argv[2], &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return 3;
+    }
+    std::cout << "locked" << std::endl;
+    std::string line;
+    while (std::getline(std::cin, line)) {
+    }
+    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    return 0;
+}
+
 // churn PREFIX COUNT: adds PREFIX-0 .. PREFIX-(COUNT-1) and removes the even ones again, each
 // through its own node list as separate program runs would. Exit 4 when a step failed.
 int Churn(int argc, char** argv) {
@@ -94,9 +116,12 @@ int main(int argc, char** argv) {
     if (verb == "lock") {
         return Lock(argc, argv);
     }
+    if (verb == "sqlite-lock") {
+        return SqliteLock(argc, argv);
+    }
     if (verb == "churn") {
         return Churn(argc, argv);
     }
-    std::fprintf(stderr, "usage: nbx_test_helper log|lock|churn ...\n");
+    std::fprintf(stderr, "usage: nbx_test_helper log|lock|sqlite-lock|churn ...\n");
     return 2;
 }

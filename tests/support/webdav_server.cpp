@@ -14,7 +14,29 @@
 
 namespace nbx::test {
 
-namespace {}  // namespace
+namespace {
+
+const char* Script(WebDavServer::Kind kind) {
+    switch (kind) {
+        case WebDavServer::Kind::kApache:
+            return "/start-apache";
+        case WebDavServer::Kind::kLighttpd:
+            return "/start-lighttpd";
+        case WebDavServer::Kind::kNginx:
+            return "/start-nginx";
+        case WebDavServer::Kind::kRclone:
+            return "/start-rclone";
+    }
+    return "";
+}
+
+}  // namespace
+
+const std::vector<WebDavServer::Kind>& WebDavServer::AllKinds() {
+    static const std::vector<Kind> kinds = {Kind::kApache, Kind::kLighttpd, Kind::kNginx,
+                                            Kind::kRclone};
+    return kinds;
+}
 
 WebDavServer::WebDavServer(Kind kind, const std::vector<std::string>& nodes,
                            const std::vector<User>& users, const std::string& parent) {
@@ -32,8 +54,7 @@ WebDavServer::WebDavServer(Kind kind, const std::vector<std::string>& nodes,
     }
     std::filesystem::create_directories(DataDir(), ec);
 
-    const std::string script = std::string(NBX_WEBDAV_SCRIPTS) +
-                               (kind == Kind::kApache ? "/start-apache" : "/start-lighttpd");
+    const std::string script = std::string(NBX_WEBDAV_SCRIPTS) + Script(kind);
     std::vector<std::string> argv = {script,
                                      "--data",
                                      DataDir(),
@@ -87,7 +108,17 @@ std::string WebDavServer::AccessLogWith(const std::string& needle) const {
 }
 
 std::string WebDavServer::Name(Kind kind) {
-    return kind == Kind::kApache ? "Apache" : "Lighttpd";
+    switch (kind) {
+        case Kind::kApache:
+            return "Apache";
+        case Kind::kLighttpd:
+            return "Lighttpd";
+        case Kind::kNginx:
+            return "Nginx";
+        case Kind::kRclone:
+            return "Rclone";
+    }
+    return "";
 }
 
 void WebDavServer::Stop() {

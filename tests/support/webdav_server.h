@@ -11,11 +11,14 @@ namespace nbx::test {
 // said; /dev/shm, in memory, makes trees of many thousand files quick to build), with Basic
 // authentication for the given users. Each node gets a folder DataDir()/NODE, served at
 // BaseUrl()/NODE/; put files there, and read what the client did, straight on disk. PUT below
-// NODE/no-upload/ is refused with 403 (make that folder when a test needs it). The server is
+// NODE/no-upload/ is refused with 403 (make that folder when a test needs it), except by rclone,
+// which has no such rule (devservice/webdav/README.md lists how the servers differ). The server is
 // stopped by its pid when this goes, and its folder removed unless the test failed.
 class WebDavServer {
 public:
-    enum class Kind { kApache, kLighttpd };
+    enum class Kind { kApache, kLighttpd, kNginx, kRclone };
+    // Every kind, for tests that run against each server.
+    static const std::vector<Kind>& AllKinds();
     struct User {
         std::string name;
         std::string password;
@@ -41,7 +44,7 @@ public:
     // the log right after a request must wait for it.
     std::string AccessLogWith(const std::string& needle) const;
 
-    // "Apache" or "Lighttpd", for test names.
+    // "Apache", "Lighttpd", "Nginx" or "Rclone", for test names.
     static std::string Name(Kind kind);
 
 private:

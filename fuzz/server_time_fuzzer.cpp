@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <string>
 
@@ -33,6 +34,12 @@ std::string Printf(const char* format, auto... args) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // The local zone comes from the second byte: whole hours, summer time, half hours west of
+    // UTC, and an old local mean time whose offset has seconds.
+    static constexpr const char* kZones[] = {"UTC0", "CET-1CEST,M3.5.0,M10.5.0/3", "XST+9:30",
+                                             "LMT-0:19:32"};
+    ::setenv("TZ", kZones[size > 1 ? data[1] % 4 : 0], 1);
+    ::tzset();
     // A first byte of 0 asks for the structured test, anything else for the rest as text.
     if (size > 0 && data[0] != 0) {
         const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);

@@ -84,9 +84,7 @@ int RunLs(const std::vector<std::string>& args, Io& io) {
             text += !iso.empty()              ? iso
                     : f->modifiedTime.empty() ? std::string(kIsoTimeWidth, '-')
                                               : ShowControlCharacters(f->modifiedTime);
-            text += "  " + ShowControlCharacters(name) + (f->isFolder ? "/" : "") +
-                    "
-                    ";
+            text += "  " + ShowControlCharacters(name) + (f->isFolder ? "/" : "") + "\n";
         }
     }
     if (options.Flag("json")) {

@@ -1,5 +1,7 @@
 # A thin wrapper over the CMake presets; CMakePresets.json holds the real settings.
-.PHONY: all deps build test demo clean
+.PHONY: all deps build test fuzz demo clean
+
+FUZZ_SECONDS ?= 60
 
 all: build
 
@@ -10,8 +12,8 @@ build: deps
 	cmake --preset release
 	cmake --build --preset release
 
-# Every test: the full build, then the core and its tests again under ASan and UBSan, and the
-# engines' tests under ThreadSanitizer.
+# Every test: the full build, then the core and its tests again under ASan and UBSan, the
+# engines' tests under ThreadSanitizer, and each fuzz harness once over its corpus.
 test: deps
 	cmake --preset release
 	cmake --build --preset release
@@ -22,6 +24,16 @@ test: deps
 	cmake --preset tsan
 	cmake --build --preset tsan
 	ctest --preset tsan
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	ctest --preset fuzz
+
+# Each fuzz harness for FUZZ_SECONDS seconds; new corpus entries and failing inputs go into
+# fuzz/corpus/ (see scripts/fuzz).
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) bash scripts/fuzz
 
 demo: build
 	bash scripts/demo

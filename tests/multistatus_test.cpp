@@ -283,13 +283,27 @@ TEST(MultistatusTest, PiecesParseAsTheWhole) {
         "<?xml version=\"1.0\"?><!DOCTYPE lolz [<!ENTITY lol \"lol\"><!ENTITY lol2 "
         "\"&lol;&lol;&lol;&lol;&lol;&lol;&lol;&lol;\">]><D:multistatus xmlns:D=\"DAV:\">"
         "<D:response><D:href>&lol2;</D:href></D:response></D:multistatus>";
+    // Bytes that are not EUC-JP: a push parser stops at them without marking the document bad.
+    const std::string badBytes =
+        "<?xml version=\"1.0\" encoding=\"EUC-JP\"?>\n<D:multistatus xmlns:D=\"DAV:\">"
+        "<D:response><D:href>/a</D:href></D:response><D:response><D:href>/\xFF\xFE</D:href>"
+        "</D:response></D:multistatus>";
+    // Values of blanks only: whether they are kept hung on the character after a "<" that
+    // ended a piece.
+    const std::string blankValues =
+        "<D:multistatus xmlns:D=\"DAV:\"><D:response><D:href>/a</D:href><D:propstat><D:prop>"
+        "<D:getcontenttype> </D:getcontenttype><D:getlastmodified>\n</D:getlastmodified>"
+        "</D:prop></D:propstat></D:response></D:multistatus>";
     const std::string bodies[] = {Fixture("apache-propfind.xml"),
                                   Fixture("lighttpd-propfind.xml"),
                                   Fixture("nginx-propfind.xml"),
                                   Fixture("rclone-propfind.xml"),
                                   kTwoEntries,
                                   bomb,
-                                  "<D:multistatus xmlns:D=\"DAV:\"><D:resp"};
+                                  "<D:multistatus xmlns:D=\"DAV:\"><D:resp",
+                                  badBytes,
+                                  kTwoEntries + '\0',
+                                  blankValues};
     for (const std::string& body : bodies) {
         std::vector<DavResponse> whole;
         nbx::xml::ParseError wholeError;
@@ -306,6 +320,7 @@ TEST(MultistatusTest, PiecesParseAsTheWhole) {
             for (std::size_t i = 0; i < whole.size(); ++i) {
                 EXPECT_EQ(pieces[i].href, whole[i].href);
                 EXPECT_EQ(pieces[i].contentLength, whole[i].contentLength);
+                EXPECT_EQ(pieces[i].contentType, whole[i].contentType) << piece;
                 EXPECT_EQ(pieces[i].lastModified, whole[i].lastModified);
                 EXPECT_EQ(pieces[i].isFolder, whole[i].isFolder);
             }

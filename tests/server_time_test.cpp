@@ -97,4 +97,18 @@ TEST_F(LocalZone, ShowsLocalTimeWithItsOffset) {
     EXPECT_EQ(nbx::NormalizeServerTime(""), "");
 }
 
+TEST_F(LocalZone, WhatItShowsReadsBackAsTheSameMoment) {
+    // A zone's old local mean time has seconds in its offset, which ISO 8601 cannot write.
+    ::setenv("TZ", "LMT-0:19:32", 1);
+    ::tzset();
+    EXPECT_EQ(nbx::FormatLocalIsoTime(kExample), "1994-11-06T09:08:37+00:19");
+    EXPECT_EQ(nbx::ParseServerTime(nbx::FormatLocalIsoTime(kExample)), kExample);
+    // Years before 1000 keep their four digits.
+    ::setenv("TZ", "UTC0", 1);
+    ::tzset();
+    constexpr std::time_t kFirstDay = -62135596800;  // 0001-01-01T00:00:00Z
+    EXPECT_EQ(nbx::FormatLocalIsoTime(kFirstDay), "0001-01-01T00:00:00+00:00");
+    EXPECT_EQ(nbx::ParseServerTime(nbx::FormatLocalIsoTime(kFirstDay)), kFirstDay);
+}
+
 }  // namespace

@@ -91,6 +91,9 @@ TEST(XmlTest, RefusesWhatIsNotAWellFormedDocumentAndPrintsNothing) {
         {"bad bytes for the declared encoding",
          "<?xml version=\"1.0\" encoding=\"EUC-JP\"?><a>\x8e\xff\xff\xff</a>", 0},
         {"unknown encoding", "<?xml version=\"1.0\" encoding=\"bogus\"?><a/>", 0},
+        // libxml2 reads a NUL after the root as the end of the text; the rest is never seen.
+        {"a NUL byte after the root", std::string("<a/>\0<b/>", 9), 0},
+        {"a NUL byte at the end", std::string("<a/>\n\0", 6), 0},
         {"doctype", "<!DOCTYPE a><a/>", nbx::xml::kRefusedDoctype},
         {"internal entity", "<!DOCTYPE a [<!ENTITY e \"x\">]><a>&e;</a>",
          nbx::xml::kRefusedDoctype},

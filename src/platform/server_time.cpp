@@ -266,16 +266,23 @@ std::string FormatLocalIsoTime(std::time_t when) {
     if (::localtime_r(&when, &local) == nullptr) {
         return {};
     }
-    char text[64];
-    if (std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local) == 0) {
-        return {};
+    // An offset with seconds (a zone's old local mean time, +00:19:32) is written with its whole
+    // minutes and the clock shown to match, so that the text still names the same moment.
+    const long offset = local.tm_gmtoff / 60 * 60;
+    if (offset != local.tm_gmtoff) {
+        const std::time_t shifted = when + offset;
+        if (::gmtime_r(&shifted, &local) == nullptr) {
+            return {};
+        }
     }
-    const long offset = local.tm_gmtoff;
     const long magnitude = offset < 0 ? -offset : offset;
-    char zone[32];
-    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+', magnitude / 3600,
+    // Four digits for every year (strftime's %Y writes year 1 as "1").
+    char text[96];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld",
+                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec, offset < 0 ? '-' : '+', magnitude / 3600,
                   magnitude / 60 % 60);
-    return std::string(text) + zone;
+    return text;
 }
 
 std::string NormalizeServerTime(const std::string& text) {

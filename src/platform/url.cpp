@@ -42,6 +42,52 @@ bool HasAuthority(std::string_view url) {
     return !rest.empty() && rest.front() != '/';
 }
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
+std::string PercentDecode(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+            HexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+// libcurl hands a host name back with its "%XX" decoded; the host as the URL writes it, when
+// that is what libcurl read ("a%41b", not "aAb"), so that the parts put back together split
+// the same. A bracketed IPv6 host keeps libcurl's, whose zone is put back below.
+std::string HostAsWritten(std::string_view url, std::string decoded) {
+    const std::size_t start = url.find("://") + 3;
+    std::string_view authority = url.substr(start, url.find_first_of("/?#", start) - start);
+    if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
+        authority.remove_prefix(at + 1);
+    }
+    if (const auto colon = authority.rfind(':'); colon != std::string_view::npos) {
+        authority = authority.substr(0, colon);
+    }
+    if (authority.starts_with('[') || authority.find('%') == std::string_view::npos ||
+        PercentDecode(authority) != decoded) {
+        return decoded;
+    }
+    return std::string(authority);
+}
+
 }  // namespace
 
 std::optional<UrlParts> SplitUrl(std::string_view url) {
@@ -67,7 +113,7 @@ std::optional<UrlParts> SplitUrl(std::string_view url) {
     if (auto zone = Get(handle.get(), CURLUPART_ZONEID); zone && host->back() == ']') {
         host->insert(host->size() - 1, "%25" + *zone);
     }
-    UrlParts parts{.scheme = std::move(*scheme), .host = std::move(*host)};
+    UrlParts parts{.scheme = std::move(*scheme), .host = HostAsWritten(url, std::move(*host))};
     if (auto port = Get(handle.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT)) {
         parts.port = std::stoi(*port);
     }

@@ -327,6 +327,14 @@ std::unique_ptr<Document> Document::Parse(std::string_view bytes, ParseError* er
     }
     Configure(ctxt, &sink);
     xmlParseDocument(ctxt);
+    // A NUL byte after the root element reads as the end of the text, and what follows it is
+    // never looked at; as in pieces, where the parser sees it, the document is not well-formed.
+    if (!sink.failed && !sink.doctype && ctxt->wellFormed &&
+        xmlByteConsumed(ctxt) < static_cast<long>(bytes.size())) {
+        sink.failed = true;
+        sink.first = {.code = XML_ERR_DOCUMENT_END,
+                      .reason = "Extra content at the end of the document"};
+    }
     return Adopt(ctxt, &sink, error);
 }
 
@@ -335,7 +343,10 @@ std::unique_ptr<Document> Document::Adopt(xmlParserCtxtPtr ctxt, void* errors, P
     std::unique_ptr<_xmlDoc, FreeDoc> doc(ctxt->myDoc);
     ctxt->myDoc = nullptr;
     // Namespace errors (an undeclared prefix) leave libxml2's wellFormed set; they are fatal here.
-    const bool ok = doc != nullptr && ctxt->wellFormed && ctxt->nsWellFormed && !sink.doctype;
+    // So are errors raised outside the parser's context: bytes that do not convert from the
+    // declared encoding halt a push parser with wellFormed still set and the document cut short.
+    const bool ok =
+        doc != nullptr && ctxt->wellFormed && ctxt->nsWellFormed && !sink.doctype && !sink.failed;
     const int lastCode = ctxt->errNo;
     xmlFreeParserCtxt(ctxt);
     if (!ok) {
@@ -369,6 +380,10 @@ struct DocumentBuilder::State {
     ErrorSink sink;
     xmlParserCtxtPtr ctxt = nullptr;
     bool fed = false;
+    // A "<" that ended the last piece, held back until what follows it arrives: with
+    // XML_PARSE_NOBLANKS libxml2 keeps blanks before "</" (an element of blanks only) but drops
+    // them before a "<" whose next character it cannot see yet.
+    bool heldLess = false;
 };
 
 DocumentBuilder::DocumentBuilder() : state_(std::make_unique<State>()) {
@@ -394,12 +409,31 @@ bool DocumentBuilder::Feed(const char* data, std::size_t size) {
         return false;
     }
     ThreadErrorScope scope(&s.sink);
+    if (size == 0) {
+        return true;
+    }
+    s.fed = true;
+    std::string joined;
+    if (s.heldLess) {
+        joined.reserve(size + 1);
+        joined += '<';
+        joined.append(data, size);
+        data = joined.data();
+        size = joined.size();
+        s.heldLess = false;
+    }
+    if (data[size - 1] == '<') {
+        s.heldLess = true;
+        --size;
+    }
     while (size > 0) {
-        const int piece = static_cast<int>(std::min<std::size_t>(size, 1 << 20));
-        xmlParseChunk(s.ctxt, data, piece, 0);
-        s.fed = true;
+        std::size_t piece = std::min<std::size_t>(size, 1 << 20);
+        if (piece < size && data[piece - 1] == '<') {
+            --piece;  // "<" goes with the character after it, as above
+        }
+        xmlParseChunk(s.ctxt, data, static_cast<int>(piece), 0);
         data += piece;
-        size -= static_cast<std::size_t>(piece);
+        size -= piece;
         if (s.sink.failed || s.sink.doctype || s.ctxt->disableSAX) {
             return false;
         }
@@ -419,7 +453,8 @@ std::unique_ptr<Document> DocumentBuilder::Finish(ParseError* error) {
     }
     ThreadErrorScope scope(&s.sink);
     if (!s.sink.failed && !s.sink.doctype && !s.ctxt->disableSAX) {
-        xmlParseChunk(s.ctxt, nullptr, 0, 1);
+        xmlParseChunk(s.ctxt, s.heldLess ? "<" : nullptr, s.heldLess ? 1 : 0, 1);
+        s.heldLess = false;
     }
     xmlParserCtxtPtr ctxt = s.ctxt;
     s.ctxt = nullptr;

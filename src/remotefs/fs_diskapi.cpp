@@ -78,7 +78,14 @@ bool CNbxFsDiskApi::ReadListing(const std::string& answer, const std::string& es
     const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string errors;
-    if (!reader->parse(answer.data(), answer.data() + answer.size(), &root, &errors)) {
+    bool parsed = false;
+    try {
+        parsed = reader->parse(answer.data(), answer.data() + answer.size(), &root, &errors);
+    } catch (const Json::Exception& e) {
+        // Nesting deeper than the reader's stack limit is thrown, not reported.
+        errors = e.what();
+    }
+    if (!parsed) {
         while (!errors.empty() && errors.back() == '\n') {
             errors.pop_back();
         }
@@ -88,8 +95,12 @@ bool CNbxFsDiskApi::ReadListing(const std::string& answer, const std::string& es
         return false;
     }
     if (root.isObject() && root.isMember("resultCode") && root["resultCode"].isIntegral()) {
-        WriteLog(LogLevel::Debug, StrPrintf("CNbxFsWebDav::_LIST(): ResultCode = \"%d\"",
-                                            root["resultCode"].asInt()));
+        // Any integer a server writes, up to 64 bits: asInt() throws beyond int.
+        const Json::Value& code = root["resultCode"];
+        const std::string text =
+            code.isInt64() ? std::to_string(code.asInt64()) : std::to_string(code.asUInt64());
+        WriteLog(LogLevel::Debug,
+                 StrPrintf("CNbxFsWebDav::_LIST(): ResultCode = \"%s\"", text.c_str()));
     }
     const Json::Value* response = ObjectMember(root, "response");
     if (response == nullptr || !response->isMember("items")) {

@@ -4,8 +4,9 @@
 
 namespace {
 
-int HexValue(char c) {
-    if (c >= '1' && c <= '9') {
+// The value of a hex digit, or -1.
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
         return c - '0';
     }
     if (c >= 'A' && c <= 'F') {
@@ -14,18 +15,23 @@ int HexValue(char c) {
     if (c >= 'a' && c <= 'f') {
         return c - 'a' + 10;
     }
-    return 0;  // "0" and every other character
+    return -1;
 }
 
-}  // namespace
+// The stored rule's reading: any other character counts as 0.
+int HexValue(char c) {
+    return HexDigit(c) < 0 ? 0 : HexDigit(c);
+}
 
-std::string EscapeUrlText(std::string_view text) {
+// Every byte that `keep` does not accept becomes %XX, with upper-case hex digits.
+template <typename Keep>
+std::string PercentEncode(std::string_view text, Keep keep) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size());
     for (const char ch : text) {
         const auto b = static_cast<unsigned char>(ch);
-        if (b == '.' || b == '/' || (b >= 0x30 && b <= 0x7A && b != 0x3D)) {
+        if (keep(b)) {
             out += ch;
         } else {
             out += '%';
@@ -34,6 +40,14 @@ std::string EscapeUrlText(std::string_view text) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string EscapeUrlText(std::string_view text) {
+    return PercentEncode(text, [](unsigned char b) {
+        return b == '.' || b == '/' || (b >= 0x30 && b <= 0x7A && b != 0x3D);
+    });
 }
 
 std::string UnescapeUrlText(std::string_view text) {
@@ -71,44 +85,19 @@ std::string UnescapeUrlText(std::string_view text) {
 }
 
 std::string EscapeUrlPath(std::string_view path) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(path.size());
-    for (const char ch : path) {
-        const auto b = static_cast<unsigned char>(ch);
-        const bool unreserved = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') ||
-                                (b >= '0' && b <= '9') || b == '-' || b == '.' || b == '_' ||
-                                b == '~' || b == '/';
-        if (unreserved) {
-            out += ch;
-        } else {
-            out += '%';
-            out += kHex[b >> 4];
-            out += kHex[b & 0x0F];
-        }
-    }
-    return out;
+    return PercentEncode(path, [](unsigned char b) {
+        return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') ||
+               b == '-' || b == '.' || b == '_' || b == '~' || b == '/';
+    });
 }
 
 std::string DecodeUrlPath(std::string_view text) {
-    auto hex = [](char c) {
-        if (c >= '0' && c <= '9') {
-            return c - '0';
-        }
-        if (c >= 'A' && c <= 'F') {
-            return c - 'A' + 10;
-        }
-        if (c >= 'a' && c <= 'f') {
-            return c - 'a' + 10;
-        }
-        return -1;
-    };
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hex(text[i + 1]) >= 0 &&
-            hex(text[i + 2]) >= 0) {
-            out += static_cast<char>(hex(text[i + 1]) * 16 + hex(text[i + 2]));
+        if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+            HexDigit(text[i + 2]) >= 0) {
+            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
             i += 2;
         } else {
             out += text[i];

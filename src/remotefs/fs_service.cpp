@@ -21,16 +21,8 @@ std::string LastComponent(const std::string& path) {
     return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }
 
-// True, with its record, when a path cannot be sent as it is; nothing is sent then.
 bool Refused(const char* operation, const std::string& path) {
-    const std::string problem = RemotePathProblem(path);
-    if (problem.empty()) {
-        return false;
-    }
-    WriteLog(LogLevel::Error,
-             nbx::StrPrintf("CNbxFileSystemService::%s(): the path \"%s\" cannot be sent: %s",
-                            operation, path.c_str(), problem.c_str()));
-    return true;
+    return RefuseRemotePath("CNbxFileSystemService", operation, path);
 }
 
 }  // namespace

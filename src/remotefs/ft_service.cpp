@@ -12,16 +12,8 @@ bool IsDisk(const CNbxNode& node) {
     return node.device_type == DeviceKind::Disk;
 }
 
-// True, with its record, when a path cannot be sent as it is; nothing is sent then.
 bool Refused(const char* operation, const std::string& path) {
-    const std::string problem = RemotePathProblem(path);
-    if (problem.empty()) {
-        return false;
-    }
-    WriteLog(LogLevel::Error,
-             nbx::StrPrintf("CNbxFileTransferService::%s(): the path \"%s\" cannot be sent: %s",
-                            operation, path.c_str(), problem.c_str()));
-    return true;
+    return RefuseRemotePath("CNbxFileTransferService", operation, path);
 }
 
 }  // namespace

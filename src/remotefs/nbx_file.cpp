@@ -2,8 +2,10 @@
 
 #include <limits>
 
+#include "app/session_log.h"
 #include "app/text_helpers.h"
 #include "nodes/nbx_node.h"
+#include "platform/format.h"
 
 CNbxFile::CNbxFile(const std::string& name, bool isFolder, std::string modifiedTime,
                    std::string contentType, std::uint64_t size)
@@ -92,6 +94,16 @@ std::string EntryNameProblem(std::string_view name) {
         return "a NUL byte inside a name";
     }
     return {};
+}
+
+bool RefuseRemotePath(const char* className, const char* operation, const std::string& path) {
+    const std::string problem = RemotePathProblem(path);
+    if (problem.empty()) {
+        return false;
+    }
+    WriteLog(LogLevel::Error, nbx::StrPrintf("%s::%s(): the path \"%s\" cannot be sent: %s",
+                                             className, operation, path.c_str(), problem.c_str()));
+    return true;
 }
 
 std::string RemotePathProblem(std::string_view path) {

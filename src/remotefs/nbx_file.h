@@ -70,6 +70,9 @@ std::string ComposeNodeUrl(const CNbxNode& node, const std::string& path);
 // segment would be resolved by the client or the server into another folder, and a NUL byte
 // cannot be in a name. Empty segments ("a//b") are left to the server.
 std::string RemotePathProblem(std::string_view path);
+// True, after the error record "CLASS::OPERATION(): the path ... cannot be sent: ...", when
+// RemotePathProblem finds one; the caller then sends nothing.
+bool RefuseRemotePath(const char* className, const char* operation, const std::string& path);
 // Why one listed name cannot stand for one entry of its folder, or empty when it can: it is
 // empty, "." or "..", or holds "/" or NUL.
 std::string EntryNameProblem(std::string_view name);

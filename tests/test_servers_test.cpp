@@ -143,8 +143,7 @@ private:
 };
 
 bool Alive(pid_t pid) {
-    const std::string status = nbx::test::ReadFile("/proc/" + std::to_string(pid) + "/status");
-    return !status.empty() && status.find("State:\tZ") == std::string::npos;
+    return nbx::test::ProcessAlive(pid);
 }
 
 // The elements of a prop, each whole and in order of their text, blanks between them dropped.

@@ -117,7 +117,16 @@ bool ProcessAlive(pid_t pid) {
         return false;
     }
     const std::size_t state = status.find_first_not_of(" \t", at + 6);
-    return state != std::string::npos && status[state] != 'Z';
+    if (state == std::string::npos) {
+        return false;
+    }
+    if (status[state] != 'Z') {
+        return true;
+    }
+    // A leader that has ended while its other threads still tear down shows as a zombie, yet
+    // the process keeps its files, listening sockets included, until the last thread is gone.
+    const std::size_t threads = status.find("Threads:");
+    return threads != std::string::npos && std::atoi(status.c_str() + threads + 8) > 1;
 }
 
 void AwaitEndOrKill(pid_t pid, std::chrono::seconds grace) {

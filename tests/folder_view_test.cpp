@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QFocusEvent>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -323,6 +324,16 @@ TEST_F(FolderViewTest, NewFolderTakesTheNextFreeNameAndIsCreatedWhenTheEditEnds)
     PressKey(view_->LabelEditor(), Qt::Key_Return);
     ASSERT_TRUE(Idle());
     EXPECT_TRUE(fs::is_directory(OnServer("share", "/work/Reports")));
+    EXPECT_FALSE(fs::exists(OnServer("share", "/work/New Folder (4)")));
+
+    // A click elsewhere ends the edit with the typed name.
+    view_->OnCommand(ID_FILE_NEW_FOLDER);
+    ASSERT_TRUE(view_->IsLabelEditing());
+    view_->LabelEditor()->setText("Clicked away");
+    QFocusEvent away(QEvent::FocusOut, Qt::MouseFocusReason);
+    QCoreApplication::sendEvent(view_->LabelEditor(), &away);
+    ASSERT_TRUE(Idle());
+    EXPECT_TRUE(fs::is_directory(OnServer("share", "/work/Clicked away")));
     EXPECT_FALSE(fs::exists(OnServer("share", "/work/New Folder (4)")));
 
     view_->OnCommand(ID_FILE_NEW_FOLDER);

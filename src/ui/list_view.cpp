@@ -242,11 +242,12 @@ bool SListView::Impl::Filter::eventFilter(QObject* watched, QEvent* event) {
             }
         } else if (event->type() == QEvent::FocusOut) {
             // A menu or another window taking the focus for a moment (the Edit menu's Cut,
-            // Copy and Paste act on this editor) does not end the edit.
+            // Copy and Paste act on this editor) does not end the edit. A click elsewhere ends
+            // it with what was typed, as in every desktop file manager: only Escape cancels.
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
                 reason != Qt::MenuBarFocusReason) {
-                d->EndLabelEdit(std::nullopt);
+                d->EndLabelEdit(d->editor->text());
             }
         }
         return false;

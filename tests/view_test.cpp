@@ -454,6 +454,25 @@ TEST_F(ViewTest, OpenCommandOpensEverySelectedNodeInANewWindow) {
     EXPECT_TRUE(boxes.Ids().empty());
 }
 
+// Control+Enter and Control+Delete once did nothing at all.
+TEST_F(ViewTest, ControlEnterOpensInANewWindowAndControlDeleteDeletes) {
+    StartServer({"one"});
+    SeedNodes({SharedFolder("One", "one")});
+    StartApp();
+    CMainFrame* frame = Frame();
+    CTerraPaneView& view = *View();
+    MessageBoxRecorder boxes;
+    boxes.QueueAnswer(kIdNo);
+    Select(view, {"One"});
+    Press(view.CurrentItemView(), Qt::Key_Delete, Qt::ControlModifier);
+    ASSERT_TRUE(PollUntil([&] { return boxes.Ids() == std::vector<int>{213}; }));
+
+    Press(view.CurrentItemView(), Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(PollUntil([&] { return App().TopFrameCount() == 2; }));
+    EXPECT_EQ(frame->GetViewMode(), CMainFrame::kModeNodes) << "this window stays as it is";
+    EXPECT_NE(Nodes().lookup("One"), nullptr);
+}
+
 // ---- Commands -----------------------------------------------------------------------------
 
 TEST_F(ViewTest, CommandStatesFollowTheSelection) {

@@ -10,6 +10,7 @@
 #include <QMetaObject>
 #include <QMimeData>
 #include <QTimerEvent>
+#include <any>
 
 #include "app/session_log.h"
 #include "comn/actions.h"
@@ -300,8 +301,13 @@ bool CTerraPaneView::event(QEvent* event) {
                 return true;
             }
             if (rows.size() == 1) {
-                // As a double-click inside the row, with the keys held at this moment.
-                OnRowDoubleClicked(rows.front(), QGuiApplication::queryKeyboardModifiers());
+                // As a double-click inside the row, with the keys held with the key, or at this
+                // moment when posted without them.
+                const auto* posted = static_cast<const NbxEvent*>(event);
+                const auto* held = std::any_cast<Qt::KeyboardModifiers>(&posted->wparam);
+                OnRowDoubleClicked(rows.front(), held != nullptr
+                                                     ? *held
+                                                     : QGuiApplication::queryKeyboardModifiers());
             } else {
                 OnCommand(ID_FILE_OPEN_ITEM);
             }
@@ -366,6 +372,12 @@ void CTerraPaneView::OnKeyDown(QKeyEvent* event) {
     if (event->modifiers() & Qt::ControlModifier) {
         int command = 0;
         switch (key) {
+            // Enter and Delete go to the view whatever is held; Control+Enter opens the row in
+            // a new window, as a double-click with Control does.
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Delete:
+                break;
             case Qt::Key_A:
                 command = ID_EDIT_SELECT_ALL;
                 break;
@@ -384,6 +396,11 @@ void CTerraPaneView::OnKeyDown(QKeyEvent* event) {
             default:
                 return;
         }
+        if (command == 0) {
+            PostMessage(this, key == Qt::Key_Delete ? WM_VIEW_DELETE : WM_VIEW_OPEN,
+                        event->modifiers());
+            return;
+        }
         // Posted like the menu's command, and like it only when the command is enabled then.
         QMetaObject::invokeMethod(
             this,
@@ -398,7 +415,7 @@ void CTerraPaneView::OnKeyDown(QKeyEvent* event) {
     switch (key) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            PostMessage(this, WM_VIEW_OPEN);
+            PostMessage(this, WM_VIEW_OPEN, event->modifiers());
             break;
         case Qt::Key_Delete:
             PostMessage(this, WM_VIEW_DELETE);

@@ -454,6 +454,36 @@ TEST_F(ViewTest, OpenCommandOpensEverySelectedNodeInANewWindow) {
     EXPECT_TRUE(boxes.Ids().empty());
 }
 
+// A new window once dropped the style and sort the node list had just been given.
+TEST_F(ViewTest, NewWindowFromTheNodeListTakesItsStyleAndSort) {
+    SeedNodes({Unreachable("Alpha", NodeType::SharedFolder, DeviceKind::Unknown),
+               Unreachable("Beta", NodeType::ServiceNode, DeviceKind::Workstation)});
+    StartApp();
+    CTerraPaneView& view = *View();
+    view.OnCommand(ID_VIEW_DETAILS);
+    view.OnCommand(ID_ARRANGE_NAME);
+    view.OnCommand(ID_ARRANGE_NAME);
+    const int column = view.SortColumn();
+    const bool ascending = view.SortAscending();
+    const std::vector<std::string> rows = RowTexts(view);
+
+    App().OnFileNewFrame();
+    ASSERT_EQ(App().TopFrameCount(), 2);
+    CMainFrame* created = nullptr;
+    for (CMainFrame* frame : App().TopFrames()) {
+        if (frame != Frame()) {
+            created = frame;
+        }
+    }
+    ASSERT_NE(created, nullptr);
+    CTerraPaneView& other = *created->View();
+    EXPECT_EQ(other.ViewStyle(), CTerraPaneView::kDetails);
+    EXPECT_EQ(other.NodeViewStyle(), CTerraPaneView::kDetails);
+    EXPECT_EQ(other.SortColumn(), column);
+    EXPECT_EQ(other.SortAscending(), ascending);
+    EXPECT_EQ(RowTexts(other), rows);
+}
+
 // Control+Enter and Control+Delete once did nothing at all.
 TEST_F(ViewTest, ControlEnterOpensInANewWindowAndControlDeleteDeletes) {
     StartServer({"one"});

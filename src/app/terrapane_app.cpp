@@ -445,6 +445,10 @@ void CTerraPaneApp::OnFileNewFrame() {
                  "CTerraPaneApp::OnFileNewFrame(): CMultiDocTemplate::CreateNewDocument() failed!");
         return;
     }
+    // Showing the node list applies its own style, so the active one's goes there first.
+    if (active->View() != nullptr) {
+        frame->View()->SetNodeViewStyle(active->View()->NodeViewStyle());
+    }
     frame->ShowNodeView();
 }
 

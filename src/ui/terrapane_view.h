@@ -66,6 +66,8 @@ public:
     void SetViewStyle(int style);
     int ViewStyle() const { return viewStyle_; }
     int NodeViewStyle() const { return nodeViewStyle_; }
+    // The style the node list is shown in from now on; a new window takes the active one's.
+    void SetNodeViewStyle(int style) { nodeViewStyle_ = style; }
     void SortBy(int column, int order);
     void SetThumbnailSize(int width, int height);
     int ThumbnailWidth() const { return thumbWidth_; }

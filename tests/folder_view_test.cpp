@@ -4,6 +4,7 @@
 // change what they open.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QBuffer>
 #include <QFocusEvent>
@@ -485,6 +486,40 @@ TEST_F(FolderViewTest, UpListsTheParentAndAtTheRootShowsTheNodeList) {
     PostMessage(view_, WM_VIEW_OPEN);
     ASSERT_TRUE(PollUntil([&] { return frame_->GetViewMode() == CMainFrame::kModeNodes; }));
     EXPECT_EQ(frame_->CurrentNode(), nullptr);
+}
+
+// The keys Linux users expect: F2 renames, F5 lists again, Backspace and Alt+Up go up,
+// Ctrl+L goes to the address bar.
+TEST_F(FolderViewTest, TheKeysOfADesktopFileManager) {
+    const std::vector<QAction*> keys = frame_->KeyActions();
+    ASSERT_EQ(keys.size(), 5u);
+    EXPECT_EQ(keys[0]->shortcut(), QKeySequence(Qt::Key_F2));
+    EXPECT_EQ(keys[1]->shortcut(), QKeySequence(Qt::Key_F5));
+    EXPECT_EQ(keys[2]->shortcuts(), (QList<QKeySequence>{QKeySequence(Qt::Key_Backspace),
+                                                         QKeySequence(Qt::ALT | Qt::Key_Up)}));
+    EXPECT_EQ(keys[3]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
+    EXPECT_EQ(keys[4]->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_W));
+
+    Put(OnServer("share", "/outer/inner/x.txt"), "x");
+    ASSERT_EQ(Open(share_, "/outer/inner/"), 200);
+    Put(OnServer("share", "/outer/inner/late.txt"), "l");
+    keys[1]->trigger();
+    ASSERT_TRUE(PollUntil([&] { return Shows("late.txt"); }));
+
+    Select({"x.txt"});
+    keys[0]->trigger();
+    ASSERT_TRUE(view_->IsLabelEditing());
+    PressKey(view_->LabelEditor(), Qt::Key_Escape);
+    Select({".."});
+    keys[0]->trigger();
+    EXPECT_FALSE(view_->IsLabelEditing()) << "only where Rename is enabled";
+
+    keys[2]->trigger();
+    ASSERT_TRUE(PollUntil([&] { return view_->CurrentPath() == "/outer/"; }));
+    keys[3]->trigger();
+    EXPECT_EQ(frame_->AddressBar()->lineEdit()->selectedText(),
+              frame_->AddressBar()->lineEdit()->text());
+    EXPECT_FALSE(frame_->AddressBar()->lineEdit()->text().isEmpty());
 }
 
 TEST_F(FolderViewTest, OpenWithSeveralFoldersOpensAWindowForEach) {

@@ -482,6 +482,9 @@ TEST_F(ViewTest, NewWindowFromTheNodeListTakesItsStyleAndSort) {
     EXPECT_EQ(other.SortColumn(), column);
     EXPECT_EQ(other.SortAscending(), ascending);
     EXPECT_EQ(RowTexts(other), rows);
+
+    created->KeyActions().back()->trigger();  // Ctrl+W
+    ASSERT_TRUE(PollUntil([&] { return App().TopFrameCount() == 1; }));
 }
 
 // Control+Enter and Control+Delete once did nothing at all.

@@ -105,6 +105,18 @@ void CTerraPaneView::OpenItem(int row, bool newWindow) {
     frame_->RefreshLocation();
 }
 
+void CTerraPaneView::GoUp() {
+    if (frame_->GetViewMode() != CMainFrame::kModeFolder || IsLabelEditing()) {
+        return;
+    }
+    for (int row = 0; row < RowCount(); ++row) {
+        if (const ViewItem* item = Item(row); item != nullptr && item->kind == ViewItem::kUp) {
+            OpenItem(row, false);
+            return;
+        }
+    }
+}
+
 // ---- new folder, rename ---------------------------------------------------------------------
 
 void CTerraPaneView::OnNewFolder() {

@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -14,6 +15,7 @@
 #include <QToolBar>
 #include <algorithm>
 #include <chrono>
+#include <functional>
 
 #include "app/session_log.h"
 #include "app/strings.h"
@@ -185,6 +187,37 @@ void CMainFrame::BuildMenus() {
     connect(renew, &QAction::triggered, this, [this] { OnCommand(ID_FILE_NEW); });
     addAction(renew);
     actions_[ID_FILE_NEW] = renew;
+
+    // The keys Linux users expect beside the menus' own; each acts only where its command
+    // would. Text fields take their editing keys (Backspace among them) before these.
+    auto addKeys = [this](const QList<QKeySequence>& keys, const std::function<void()>& act) {
+        auto* action = new QAction(this);
+        action->setShortcuts(keys);
+        connect(action, &QAction::triggered, this, act);
+        addAction(action);
+        keyActions_.push_back(action);
+    };
+    auto whenEnabled = [this](int command) {
+        return [this, command] {
+            if (view_ != nullptr && view_->IsCommandEnabled(command)) {
+                OnCommand(command);
+            }
+        };
+    };
+    addKeys({QKeySequence(Qt::Key_F2)}, whenEnabled(ID_FILE_RENAME));
+    addKeys({QKeySequence(Qt::Key_F5)}, whenEnabled(ID_VIEW_REFRESH));
+    addKeys({QKeySequence(Qt::Key_Backspace), QKeySequence(Qt::ALT | Qt::Key_Up)}, [this] {
+        if (view_ != nullptr) {
+            view_->GoUp();
+        }
+    });
+    addKeys({QKeySequence(Qt::CTRL | Qt::Key_L)}, [this] {
+        addressBar_->setFocus(Qt::ShortcutFocusReason);
+        if (QLineEdit* edit = addressBar_->lineEdit()) {
+            edit->selectAll();
+        }
+    });
+    addKeys({QKeySequence(Qt::CTRL | Qt::Key_W)}, [this] { close(); });
 
     for (QMenu* menu : {file, edit, view, arrangeMenu_, help}) {
         connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommands);

@@ -14,6 +14,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "comn/comn_manager.h"
 #include "monitor/thumb_manager.h"
@@ -86,6 +87,8 @@ public:
     void SetViewMode(int mode) { viewMode_ = mode; }
     bool IsNavigating() const { return navigating_; }
     CAddressBar* AddressBar() const { return addressBar_; }
+    // The actions of the keys that no menu shows, in the order F2, F5, parent, Ctrl+L, Ctrl+W.
+    const std::vector<QAction*>& KeyActions() const { return keyActions_; }
 
     // Refills the address bar for the path and sets the window title.
     void SetLocation(const std::string& path);
@@ -161,6 +164,7 @@ private:
     bool destroyed_ = false;
     bool forceClose_ = false;  // WM_CLOSE_FRAME: close without further questions
     CAddressBar* addressBar_ = nullptr;
+    std::vector<QAction*> keyActions_;  // F2, F5, Backspace and Alt+Up, Ctrl+L, Ctrl+W
     CTerraPaneView* view_ = nullptr;
     QLabel* statusParts_[3] = {};
     QSlider* slider_ = nullptr;

@@ -68,6 +68,8 @@ public:
     int NodeViewStyle() const { return nodeViewStyle_; }
     // The style the node list is shown in from now on; a new window takes the active one's.
     void SetNodeViewStyle(int style) { nodeViewStyle_ = style; }
+    // To the parent folder, as the ".." row goes; nothing outside a folder.
+    void GoUp();
     void SortBy(int column, int order);
     void SetThumbnailSize(int width, int height);
     int ThumbnailWidth() const { return thumbWidth_; }

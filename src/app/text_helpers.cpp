@@ -1,26 +1,15 @@
 #include "app/text_helpers.h"
 
+#include <algorithm>
+
+#include "platform/url.h"
 #include "platform/utf.h"
 
 namespace {
 
-// The value of a hex digit, or -1.
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 // The stored rule's reading: any other character counts as 0.
 int HexValue(char c) {
-    return HexDigit(c) < 0 ? 0 : HexDigit(c);
+    return std::max(nbx::url::HexDigit(c), 0);
 }
 
 // Every byte that `keep` does not accept becomes %XX, with upper-case hex digits.
@@ -92,18 +81,7 @@ std::string EscapeUrlPath(std::string_view path) {
 }
 
 std::string DecodeUrlPath(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
-            HexDigit(text[i + 2]) >= 0) {
-            out += static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
+    return nbx::url::PercentDecode(text);
 }
 
 std::string WideToUtf8(std::u16string_view text) {

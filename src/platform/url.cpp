@@ -42,6 +42,27 @@ bool HasAuthority(std::string_view url) {
     return !rest.empty() && rest.front() != '/';
 }
 
+// libcurl hands a host name back with its "%XX" decoded; the host as the URL writes it, when
+// that is what libcurl read ("a%41b", not "aAb"), so that the parts put back together split
+// the same. A bracketed IPv6 host keeps libcurl's, whose zone is put back below.
+std::string HostAsWritten(std::string_view url, std::string decoded) {
+    const std::size_t start = url.find("://") + 3;
+    std::string_view authority = url.substr(start, url.find_first_of("/?#", start) - start);
+    if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
+        authority.remove_prefix(at + 1);
+    }
+    if (const auto colon = authority.rfind(':'); colon != std::string_view::npos) {
+        authority = authority.substr(0, colon);
+    }
+    if (authority.starts_with('[') || authority.find('%') == std::string_view::npos ||
+        PercentDecode(authority) != decoded) {
+        return decoded;
+    }
+    return std::string(authority);
+}
+
+}  // namespace
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -68,27 +89,6 @@ std::string PercentDecode(std::string_view text) {
     }
     return out;
 }
-
-// libcurl hands a host name back with its "%XX" decoded; the host as the URL writes it, when
-// that is what libcurl read ("a%41b", not "aAb"), so that the parts put back together split
-// the same. A bracketed IPv6 host keeps libcurl's, whose zone is put back below.
-std::string HostAsWritten(std::string_view url, std::string decoded) {
-    const std::size_t start = url.find("://") + 3;
-    std::string_view authority = url.substr(start, url.find_first_of("/?#", start) - start);
-    if (const auto at = authority.rfind('@'); at != std::string_view::npos) {
-        authority.remove_prefix(at + 1);
-    }
-    if (const auto colon = authority.rfind(':'); colon != std::string_view::npos) {
-        authority = authority.substr(0, colon);
-    }
-    if (authority.starts_with('[') || authority.find('%') == std::string_view::npos ||
-        PercentDecode(authority) != decoded) {
-        return decoded;
-    }
-    return std::string(authority);
-}
-
-}  // namespace
 
 std::optional<UrlParts> SplitUrl(std::string_view url) {
     if (!HasAuthority(url)) {

@@ -22,4 +22,10 @@ struct UrlParts {
 // fragment ("#...") is not part of the object.
 std::optional<UrlParts> SplitUrl(std::string_view url);
 
+// The value of a hex digit, or -1.
+int HexDigit(char c);
+// "%" and two hex digits give that byte, whatever it is; everything else, "+" and a "%"
+// without two hex digits included, is copied.
+std::string PercentDecode(std::string_view text);
+
 }  // namespace nbx::url

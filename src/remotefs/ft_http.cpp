@@ -161,17 +161,6 @@ private:
     std::function<void(std::size_t)> report_;
 };
 
-// Keeps the status of a probe's answer and stops before its body.
-class ProbeSink : public nbx::http::BodySink {
-public:
-    bool Begin(const nbx::http::Response& response) override {
-        status = response.status;
-        return false;
-    }
-    bool Write(const char*, std::size_t) override { return false; }
-    int status = 0;
-};
-
 }  // namespace
 
 bool IsHttpUrl(const std::string& url) {
@@ -249,7 +238,7 @@ int CNbxFtHttp::_DOWNLOAD(const std::string& target, const std::string& localPat
     ActiveClient active(*this, client);
 
     if (probe) {
-        ProbeSink stop;  // the status is all a probe wants, never the body
+        StatusSink stop;  // the status is all a probe wants, never the body
         const nbx::http::Result r =
             client.Perform(MakeTransferRequest(ProbeMethod(), url, login, password, true), &stop);
         if (!r.Ok() && !(r.error == nbx::http::Error::Sink && stop.status != 0)) {

@@ -32,6 +32,17 @@ public:
 protected:
     explicit CNbxFtHttp(const char* className);
 
+    // Keeps the status of an answer and stops before its body: all that a probe wants.
+    class StatusSink : public nbx::http::BodySink {
+    public:
+        bool Begin(const nbx::http::Response& response) override {
+            status = response.status;
+            return false;
+        }
+        bool Write(const char*, std::size_t) override { return false; }
+        int status = 0;
+    };
+
     struct Framing {
         std::string head;  // sent before the file's bytes
         std::string tail;  // and after them

@@ -5,17 +5,6 @@
 
 namespace {
 
-// Keeps the status and stops before the body: the answer's properties are not wanted.
-class StatusSink : public nbx::http::BodySink {
-public:
-    bool Begin(const nbx::http::Response& response) override {
-        status = response.status;
-        return false;
-    }
-    bool Write(const char*, std::size_t) override { return false; }
-    int status = 0;
-};
-
 constexpr const char* kResourceTypeBody =
     "<?xml version='1.0'?><D:propfind xmlns:D='DAV:'><D:prop><D:resourcetype/></D:prop>"
     "</D:propfind>";

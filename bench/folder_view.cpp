@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/terrapane_app.h"
+#include "shell/terrapane_app.h"
 #include "ui/main_frame.h"
 #include "ui/terrapane_view.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/text_helpers.h"
+#include "base/text_helpers.h"
 #include "check.h"
 #include "platform/utf.h"
 

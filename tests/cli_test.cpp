@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "app/deployment_profile.h"
-#include "app/session_log.h"
+#include "base/deployment_profile.h"
+#include "base/session_log.h"
 #include "cli/command.h"
 #include "cli/progress.h"
 #include "nodes/sqlite_com.h"

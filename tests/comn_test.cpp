@@ -10,7 +10,7 @@
 #include <set>
 #include <thread>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "comn/action_download.h"
 #include "comn/actions.h"
 #include "comn/comn_manager.h"

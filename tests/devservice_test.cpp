@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/text_helpers.h"
+#include "base/text_helpers.h"
 #include "platform/http_client.h"
 #include "support/dev_service.h"
 #include "support/test_support.h"

@@ -5,9 +5,9 @@
 #include <fstream>
 #include <thread>
 
-#include "app/deployment_profile.h"
-#include "app/session_log.h"
-#include "app/text_helpers.h"
+#include "base/deployment_profile.h"
+#include "base/session_log.h"
+#include "base/text_helpers.h"
 #include "nodes/nbx_node.h"
 #include "platform/http_client.h"
 #include "remotefs/fs_service.h"

@@ -20,24 +20,24 @@
 #include <string>
 #include <vector>
 
-#include "app/deployment_profile.h"
-#include "app/session_log.h"
-#include "app/terrapane_app.h"
+#include "base/deployment_profile.h"
+#include "base/session_log.h"
 #include "comn/action_download.h"
 #include "comn/dlg_progress.h"
 #include "monitor/file_monitor.h"
 #include "platform/http_client.h"
 #include "remotefs/fs_interface.h"
+#include "shell/terrapane_app.h"
 #include "support/dev_service.h"
 #include "support/fake_desktop.h"
 #include "support/raw_http_server.h"
 #include "support/ui_test_support.h"
 #include "support/webdav_server.h"
-#include "ui/dlg_modal.h"
 #include "ui/main_frame.h"
-#include "ui/qimage_decoder.h"
 #include "ui/terrapane_view.h"
-#include "ui/ui_events.h"
+#include "widgets/dlg_modal.h"
+#include "widgets/qimage_decoder.h"
+#include "widgets/ui_events.h"
 
 namespace fs = std::filesystem;
 using nbx::test::FakeDesktop;

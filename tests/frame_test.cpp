@@ -14,25 +14,25 @@
 #include <memory>
 #include <thread>
 
-#include "app/deployment_profile.h"
-#include "app/session_log.h"
-#include "app/strings.h"
-#include "app/terrapane_app.h"
+#include "base/deployment_profile.h"
+#include "base/session_log.h"
+#include "base/strings.h"
 #include "comn/actions.h"
 #include "monitor/file_monitor.h"
 #include "monitor/file_monitor_view.h"
 #include "nodes/node_list.h"
 #include "nodes/sqlite_com.h"
 #include "platform/http_client.h"
+#include "shell/terrapane_app.h"
 #include "support/dev_service.h"
 #include "support/raw_http_server.h"
 #include "support/test_support.h"
 #include "support/ui_test_support.h"
 #include "support/webdav_server.h"
-#include "ui/dlg_modal.h"
 #include "ui/main_frame.h"
 #include "ui/terrapane_view.h"
-#include "ui/ui_events.h"
+#include "widgets/dlg_modal.h"
+#include "widgets/ui_events.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;

@@ -6,7 +6,7 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 
-#include "ui/icons.h"
+#include "widgets/icons.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <unistd.h>
 #include <filesystem>
 
-#include "app/session_log.h"
-#include "app/text_helpers.h"
+#include "base/session_log.h"
+#include "base/text_helpers.h"
 #include "nodes/nbx_node.h"
 #include "nodes/node_list.h"
 #include "nodes/sqlite_com.h"

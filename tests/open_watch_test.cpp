@@ -4,7 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "comn/action_download.h"
 #include "comn/actions.h"
 #include "comn/comn_manager.h"

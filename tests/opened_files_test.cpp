@@ -26,7 +26,7 @@
 #include "monitor/file_monitor_view.h"
 #include "support/test_support.h"
 #include "support/ui_test_support.h"
-#include "ui/ui_events.h"
+#include "widgets/ui_events.h"
 
 using namespace std::chrono_literals;
 using nbx::test::PollUntil;

@@ -2,7 +2,7 @@
 #include <filesystem>
 #include <tuple>
 
-#include "app/deployment_profile.h"
+#include "base/deployment_profile.h"
 #include "nodes/nbx_node.h"
 #include "platform/ini.h"
 #include "remotefs/fs_diskapi.h"

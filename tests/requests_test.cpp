@@ -10,7 +10,7 @@
 #include <new>
 #include <thread>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "nodes/nbx_node.h"
 #include "platform/http_client.h"
 #include "remotefs/fs_service.h"

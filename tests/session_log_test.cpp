@@ -2,8 +2,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/control_text.h"
-#include "app/session_log.h"
+#include "base/control_text.h"
+#include "base/session_log.h"
 #include "support/test_support.h"
 
 using nbx::test::ReadFile;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/strings.h"
-#include "app/text_helpers.h"
-#include "app/version.h"
+#include "base/strings.h"
+#include "base/text_helpers.h"
+#include "base/version.h"
 
 namespace {
 

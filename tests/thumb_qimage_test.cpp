@@ -11,7 +11,7 @@
 #include "monitor/thumb.h"
 #include "monitor/thumb_manager.h"
 #include "thumb_test_support.h"
-#include "ui/qimage_decoder.h"
+#include "widgets/qimage_decoder.h"
 
 using nbx::test::ThumbRecorder;
 

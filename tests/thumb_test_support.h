@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "monitor/thumb_manager.h"
 #include "nodes/nbx_node.h"
 #include "support/test_support.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/strings.h"
-#include "ui/translations.h"
-#include "ui/ui_texts.h"
+#include "base/strings.h"
+#include "widgets/translations.h"
+#include "widgets/ui_texts.h"
 
 namespace {
 

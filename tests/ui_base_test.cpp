@@ -26,7 +26,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/strings.h"
+#include "base/strings.h"
 #include "comn/action_download.h"
 #include "comn/actions.h"
 #include "comn/comn_manager.h"
@@ -36,11 +36,11 @@
 #include "support/test_support.h"
 #include "support/ui_test_support.h"
 #include "support/webdav_server.h"
-#include "ui/dlg_modal.h"
-#include "ui/list_view.h"
-#include "ui/message_box.h"
-#include "ui/ui_events.h"
-#include "ui/ui_helpers.h"
+#include "widgets/dlg_modal.h"
+#include "widgets/list_view.h"
+#include "widgets/message_box.h"
+#include "widgets/ui_events.h"
+#include "widgets/ui_helpers.h"
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;

@@ -17,17 +17,17 @@
 #include <optional>
 #include <tuple>
 
-#include "app/terrapane_app.h"
 #include "nodes/node_list.h"
 #include "nodes/sqlite_com.h"
+#include "shell/terrapane_app.h"
 #include "support/explorer_fixture.h"
 #include "support/ui_test_support.h"
 #include "support/webdav_server.h"
-#include "ui/dlg_modal.h"
-#include "ui/icons.h"
 #include "ui/main_frame.h"
 #include "ui/terrapane_view.h"
-#include "ui/ui_events.h"
+#include "widgets/dlg_modal.h"
+#include "widgets/icons.h"
+#include "widgets/ui_events.h"
 
 // The view's private seams that no user action reaches on its own.
 class ViewTestPeer {

@@ -12,7 +12,7 @@
 #include <random>
 #include <thread>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "nodes/nbx_node.h"
 #include "remotefs/fs_service.h"
 #include "remotefs/ft_service.h"

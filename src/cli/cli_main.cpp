@@ -1,7 +1,7 @@
 #include <ostream>
 
-#include "app/control_text.h"
-#include "app/session_log.h"
+#include "base/control_text.h"
+#include "base/session_log.h"
 #include "cli/command.h"
 #include "platform/format.h"
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <ostream>
 
-#include "app/control_text.h"
+#include "base/control_text.h"
 #include "cli/options.h"
 #include "cli/verb_support.h"
 #include "platform/server_time.h"

@@ -1,7 +1,7 @@
 #include <istream>
 #include <ostream>
 
-#include "app/control_text.h"
+#include "base/control_text.h"
 #include "cli/command.h"
 #include "cli/options.h"
 #include "nodes/node_list.h"

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <ostream>
 
-#include "app/control_text.h"
+#include "base/control_text.h"
 #include "cli/command.h"
 #include "cli/options.h"
 #include "nodes/node_list.h"

@@ -1,6 +1,6 @@
 #include <ostream>
 
-#include "app/version.h"
+#include "base/version.h"
 #include "cli/command.h"
 
 namespace nbx::cli {

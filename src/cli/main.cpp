@@ -1,8 +1,8 @@
 #include <unistd.h>
 #include <iostream>
 
-#include "app/deployment_profile.h"
-#include "app/session_log.h"
+#include "base/deployment_profile.h"
+#include "base/session_log.h"
 #include "cli/command.h"
 #include "nodes/sqlite_com.h"
 

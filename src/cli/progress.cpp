@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <ostream>
 
-#include "app/control_text.h"
+#include "base/control_text.h"
 
 namespace nbx::cli {
 

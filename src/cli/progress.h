@@ -5,7 +5,7 @@
 #include <mutex>
 #include <string>
 
-#include "comn/progress_dlg.h"
+#include "remotefs/progress.h"
 
 namespace nbx::cli {
 

@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "app/control_text.h"
+#include "base/control_text.h"
 #include "remotefs/nbx_file.h"
 #include "remotefs/result_message.h"
 

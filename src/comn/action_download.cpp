@@ -6,7 +6,7 @@
 #include <cinttypes>
 #include <cstdint>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "monitor/file_monitor.h"
 #include "monitor/file_monitor_manager.h"
 #include "platform/format.h"

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "platform/format.h"
 #include "remotefs/fs_service.h"
 

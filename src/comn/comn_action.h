@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "comn/progress_dlg.h"
 #include "nodes/nbx_node.h"
+#include "remotefs/progress.h"
 
 class CNbxFileSystemService;
 class CNbxFileMonitorManager;

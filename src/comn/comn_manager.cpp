@@ -4,7 +4,7 @@
 #include <deque>
 #include <functional>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "platform/event.h"
 #include "platform/format.h"
 

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "comn/comn_action.h"
-#include "comn/progress_dlg.h"
 #include "platform/worker_thread.h"
+#include "remotefs/progress.h"
 
 // Told the outcome of each action, on the engine thread; the engine waits for each call.
 class IComnManagerComnActionCallback {

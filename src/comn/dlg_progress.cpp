@@ -14,7 +14,7 @@
 #include <climits>
 
 #include "comn/comn_manager.h"
-#include "ui/ui_texts.h"
+#include "widgets/ui_texts.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <atomic>
 #include <functional>
 
-#include "comn/progress_dlg.h"
+#include "remotefs/progress.h"
 
 class CNbxComnManager;
 class QLabel;

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "platform/app_window.h"
 #include "platform/format.h"
 

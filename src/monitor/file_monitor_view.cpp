@@ -14,12 +14,12 @@
 #include <string>
 #include <utility>
 
-#include "app/strings.h"
+#include "base/strings.h"
 #include "monitor/file_monitor.h"
 #include "monitor/file_monitor_manager.h"
 #include "nodes/nbx_node.h"
-#include "ui/icons.h"
-#include "ui/ui_texts.h"
+#include "widgets/icons.h"
+#include "widgets/ui_texts.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <map>
 #include <memory>
 
-#include "ui/dlg_modal.h"
-#include "ui/list_view.h"
+#include "widgets/dlg_modal.h"
+#include "widgets/list_view.h"
 
 class CNbxFileMonitor;
 class CNbxFileMonitorManager;

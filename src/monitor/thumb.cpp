@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 
 std::optional<BitmapRect> ThumbnailPlacement(int width, int height) {
     if (width <= 0 || height <= 0 || (width == kFileThumbSize && height == kFileThumbSize)) {

@@ -5,7 +5,7 @@
 #include <deque>
 #include <mutex>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "platform/event.h"
 #include "platform/format.h"
 

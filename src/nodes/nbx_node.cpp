@@ -1,7 +1,7 @@
 #include "nodes/nbx_node.h"
 
-#include "app/session_log.h"
-#include "app/strings.h"
+#include "base/session_log.h"
+#include "base/strings.h"
 #include "nodes/sqlite_com.h"
 
 CNbxNode::CNbxNode(NodeSettings settings) : NodeSettings(std::move(settings)) {}

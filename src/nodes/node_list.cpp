@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "nodes/sqlite_com.h"
 
 namespace {

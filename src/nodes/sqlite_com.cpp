@@ -9,8 +9,8 @@
 #include <ctime>
 #include <mutex>
 
-#include "app/session_log.h"
-#include "app/text_helpers.h"
+#include "base/session_log.h"
+#include "base/text_helpers.h"
 #include "platform/format.h"
 #include "platform/xdg.h"
 

@@ -4,9 +4,9 @@
 #include <memory>
 #include <sstream>
 
-#include "app/deployment_profile.h"
-#include "app/session_log.h"
-#include "app/text_helpers.h"
+#include "base/deployment_profile.h"
+#include "base/session_log.h"
+#include "base/text_helpers.h"
 #include "platform/format.h"
 
 using nbx::StrPrintf;

@@ -4,7 +4,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "platform/event.h"
 #include "platform/format.h"
 

@@ -1,7 +1,7 @@
 #include "remotefs/fs_service.h"
 
-#include "app/session_log.h"
-#include "app/text_helpers.h"
+#include "base/session_log.h"
+#include "base/text_helpers.h"
 #include "nodes/nbx_node.h"
 #include "platform/format.h"
 

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "app/session_log.h"
-#include "app/text_helpers.h"
+#include "base/session_log.h"
+#include "base/text_helpers.h"
 #include "platform/format.h"
 #include "platform/url.h"
 #include "remotefs/multistatus.h"

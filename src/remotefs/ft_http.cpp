@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "platform/format.h"
 #include "platform/url.h"
 #include "remotefs/nbx_file.h"

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "platform/format.h"
 
 using nbx::StrPrintf;

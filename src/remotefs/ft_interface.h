@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "comn/progress_dlg.h"
 #include "platform/http_client.h"
 #include "remotefs/image_decoder.h"
+#include "remotefs/progress.h"
 
 // Results of the transfers: 200 success, 0 aborted, and these failures.
 namespace FtResult {

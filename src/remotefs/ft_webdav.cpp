@@ -1,6 +1,6 @@
 #include "remotefs/ft_webdav.h"
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "platform/format.h"
 
 namespace {

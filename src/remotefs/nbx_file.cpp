@@ -2,8 +2,8 @@
 
 #include <limits>
 
-#include "app/session_log.h"
-#include "app/text_helpers.h"
+#include "base/session_log.h"
+#include "base/text_helpers.h"
 #include "nodes/nbx_node.h"
 #include "platform/format.h"
 

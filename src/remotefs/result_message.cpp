@@ -1,6 +1,6 @@
 #include "remotefs/result_message.h"
 
-#include "app/strings.h"
+#include "base/strings.h"
 #include "platform/format.h"
 
 int ResultMessageId(int result) {

@@ -2,9 +2,9 @@
 #include <QLineEdit>
 #include <QStyledItemDelegate>
 
-#include "ui/icons.h"
 #include "ui/main_frame.h"
-#include "ui/ui_events.h"
+#include "widgets/icons.h"
+#include "widgets/ui_events.h"
 
 namespace {
 

@@ -8,22 +8,23 @@
 #include <memory>
 #include <string>
 
-#include "app/session_log.h"
-#include "app/strings.h"
-#include "app/terrapane_app.h"
+#include "base/session_log.h"
+#include "base/strings.h"
 #include "comn/action_download.h"
 #include "comn/actions.h"
 #include "comn/dlg_progress.h"
 #include "monitor/file_monitor.h"
+#include "nodes/node_list.h"
 #include "platform/format.h"
 #include "remotefs/ft_service.h"
-#include "ui/dlg_modal.h"  // main_frame.h keeps a QPointer to the About box
+#include "ui/explorer_host.h"
 #include "ui/main_frame.h"
-#include "ui/message_box.h"
 #include "ui/terrapane_view.h"
-#include "ui/ui_events.h"
 #include "ui/ui_logic.h"
-#include "ui/ui_texts.h"
+#include "widgets/dlg_modal.h"  // main_frame.h keeps a QPointer to the About box
+#include "widgets/message_box.h"
+#include "widgets/ui_events.h"
+#include "widgets/ui_texts.h"
 
 using nbx::StrPrintf;
 using nbx::strings::LoadString;
@@ -82,10 +83,10 @@ void CTerraPaneView::OpenItem(int row, bool newWindow) {
             break;
         case ViewItem::kUp:
             if (currentPath_ == node->root_dir) {
-                CTerraPaneApp* app = CTerraPaneApp::Instance();
-                if (app != nullptr && app->transferSourceView == this) {
+                nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost();
+                if (app != nullptr && app->TransferSourceView() == this) {
                     QGuiApplication::clipboard()->clear();
-                    app->transferSourceView = nullptr;
+                    app->SetTransferSourceView(nullptr);
                 }
                 frame_->ShowNodeView();
                 return;
@@ -96,7 +97,7 @@ void CTerraPaneView::OpenItem(int row, bool newWindow) {
             return;
     }
     if (newWindow) {
-        if (CTerraPaneApp* app = CTerraPaneApp::Instance()) {
+        if (nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost()) {
             app->OpenFolderInNewFrame(node, target);
         }
         return;
@@ -427,7 +428,7 @@ bool CTerraPaneView::FolderView_OnMessage(QEvent* event) {
         }
         return nullptr;
     };
-    CTerraPaneApp* app = CTerraPaneApp::Instance();
+    nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost();
     switch (message->Message()) {
         case WM_ASYNC_TRANSFER_START:
             WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncTransferStart() invoked...");
@@ -486,7 +487,7 @@ void CTerraPaneView::FolderView_OnTimer(int timerId) {
     std::shared_ptr<CNbxFileMonitor> monitor = std::move(found->second);
     monitorTimers_.erase(found);
     QObject* target = this;
-    if (CTerraPaneApp* app = CTerraPaneApp::Instance()) {
+    if (nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost()) {
         if (CMainFrame* main = app->MainWindow(); main != nullptr && main->View() != nullptr) {
             target = main->View();
         }

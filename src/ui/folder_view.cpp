@@ -16,19 +16,19 @@
 #include <set>
 #include <utility>
 
-#include "app/session_log.h"
-#include "app/strings.h"
+#include "base/session_log.h"
+#include "base/strings.h"
 #include "monitor/thumb.h"
 #include "platform/format.h"
 #include "remotefs/fs_interface.h"
 #include "remotefs/nbx_file.h"
-#include "ui/dlg_modal.h"  // main_frame.h keeps a QPointer to the About box
-#include "ui/icons.h"
 #include "ui/main_frame.h"
-#include "ui/qimage_decoder.h"
 #include "ui/terrapane_view.h"
-#include "ui/ui_events.h"
 #include "ui/ui_logic.h"
+#include "widgets/dlg_modal.h"  // main_frame.h keeps a QPointer to the About box
+#include "widgets/icons.h"
+#include "widgets/qimage_decoder.h"
+#include "widgets/ui_events.h"
 
 using nbx::StrPrintf;
 using nbx::strings::LoadString;

@@ -17,20 +17,21 @@
 #include <chrono>
 #include <functional>
 
-#include "app/session_log.h"
-#include "app/strings.h"
-#include "app/terrapane_app.h"
+#include "base/session_log.h"
+#include "base/strings.h"
 #include "comn/dlg_progress.h"
+#include "nodes/node_list.h"
 #include "platform/format.h"
 #include "platform/xdg.h"
 #include "remotefs/result_message.h"
-#include "ui/dlg_modal.h"
-#include "ui/icons.h"
-#include "ui/message_box.h"
+#include "ui/explorer_host.h"
 #include "ui/terrapane_view.h"
-#include "ui/ui_events.h"
-#include "ui/ui_helpers.h"
-#include "ui/ui_texts.h"
+#include "widgets/dlg_modal.h"
+#include "widgets/icons.h"
+#include "widgets/message_box.h"
+#include "widgets/ui_events.h"
+#include "widgets/ui_helpers.h"
+#include "widgets/ui_texts.h"
 
 using namespace std::chrono_literals;
 using nbx::ui::NbxEvent;
@@ -74,7 +75,7 @@ CMainFrame::~CMainFrame() {
 }
 
 bool CMainFrame::Create() {
-    CTerraPaneApp* app = CTerraPaneApp::Instance();
+    nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost();
     view_ = new CTerraPaneView(this);
     setCentralWidget(view_);
     if (app != nullptr) {
@@ -231,7 +232,7 @@ QAction* CMainFrame::Action(int command) const {
 }
 
 void CMainFrame::UpdateCommands() {
-    CTerraPaneApp* app = CTerraPaneApp::Instance();
+    nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost();
     for (const auto& [command, action] : actions_) {
         if (IsAppCommand(command)) {
             action->setEnabled(command != nbx::ui::ID_APP_EXIT || app == nullptr ||
@@ -255,7 +256,7 @@ void CMainFrame::UpdateCommands() {
 void CMainFrame::OnCommand(int command) {
     using namespace nbx::ui;
     QPointer<CMainFrame> self(this);
-    CTerraPaneApp* app = CTerraPaneApp::Instance();
+    nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost();
     switch (command) {
         case ID_APP_NEW_FRAME:
             if (app != nullptr) {
@@ -325,7 +326,7 @@ bool CMainFrame::event(QEvent* event) {
             return true;
         }
         case WM_CLOSE_FRAME:
-            if (CTerraPaneApp* app = CTerraPaneApp::Instance()) {
+            if (nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost()) {
                 app->OnTopFrameClosing(this);
             }
             forceClose_ = true;
@@ -349,7 +350,7 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
 
 void CMainFrame::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && isActiveWindow() && !destroyed_) {
-        if (CTerraPaneApp* app = CTerraPaneApp::Instance()) {
+        if (nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost()) {
             app->SetMainWindow(this);
         }
     }
@@ -390,7 +391,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
             event->ignore();
             return;
         }
-        CTerraPaneApp* app = CTerraPaneApp::Instance();
+        nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost();
         if (app != nullptr && app->TopFrameCount() == 1) {
             QPointer<CMainFrame> self(this);
             const int answer = app->ConfirmExitWithOpenFiles(this);
@@ -455,7 +456,7 @@ void CMainFrame::Destroy() {
     progress_ = nullptr;
     delete about_.data();
     about_ = nullptr;
-    if (CTerraPaneApp* app = CTerraPaneApp::Instance()) {
+    if (nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost()) {
         app->RemoveTopFrame(this);
     }
 }
@@ -472,7 +473,7 @@ void CMainFrame::SetLocation(const std::string& path) {
 
 void CMainFrame::FillAddressBar(const std::string& path) {
     std::vector<const CNbxNode*> nodes;
-    if (CTerraPaneApp* app = CTerraPaneApp::Instance()) {
+    if (nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost()) {
         const CNbxNodeList& list = app->NodeList();
         NodePosition pos = list.GetStartPosition();
         std::string title;
@@ -554,7 +555,7 @@ void CMainFrame::ShowNodeView() {
         view_->ListNodes();
     }
     UpdateCommands();
-    if (CTerraPaneApp* app = CTerraPaneApp::Instance()) {
+    if (nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost()) {
         app->StartMonitorThread();
     }
 }
@@ -566,7 +567,7 @@ void CMainFrame::FocusView() {
 }
 
 void CMainFrame::OnAddressEntered() {
-    CTerraPaneApp* app = CTerraPaneApp::Instance();
+    nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost();
     if (app == nullptr || view_ == nullptr) {
         return;
     }

@@ -19,9 +19,9 @@
 #include "comn/comn_manager.h"
 #include "monitor/thumb_manager.h"
 #include "remotefs/fs_service.h"
-#include "ui/dlg_modal.h"
-#include "ui/list_view.h"
 #include "ui/ui_logic.h"
+#include "widgets/dlg_modal.h"
+#include "widgets/list_view.h"
 
 class CDlgProgress;
 class CNbxNode;

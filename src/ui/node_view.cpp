@@ -4,20 +4,20 @@
 #include <QAction>
 #include <QMenu>
 
-#include "app/session_log.h"
-#include "app/strings.h"
-#include "app/terrapane_app.h"
+#include "base/session_log.h"
+#include "base/strings.h"
 #include "nodes/node_list.h"
 #include "platform/format.h"
 #include "remotefs/ft_service.h"
-#include "ui/dlg_modal.h"  // main_frame.h keeps a QPointer to the About box
-#include "ui/icons.h"
+#include "ui/explorer_host.h"
 #include "ui/main_frame.h"
-#include "ui/message_box.h"
 #include "ui/terrapane_view.h"
-#include "ui/ui_events.h"
 #include "ui/ui_logic.h"
-#include "ui/ui_texts.h"
+#include "widgets/dlg_modal.h"  // main_frame.h keeps a QPointer to the About box
+#include "widgets/icons.h"
+#include "widgets/message_box.h"
+#include "widgets/ui_events.h"
+#include "widgets/ui_texts.h"
 
 using namespace nbx::ui;
 using nbx::StrPrintf;
@@ -28,7 +28,7 @@ namespace {
 // Configurations are changed only while this is the only window and no shell transfer runs;
 // otherwise the user is told why (200, 211) and true is returned.
 bool RefusedWhileShared(QWidget* parent) {
-    const CTerraPaneApp* app = CTerraPaneApp::Instance();
+    const nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost();
     if (app->TopFrameCount() > 1) {
         ShowMessage(parent, 200, MsgIcon::kInformation);
         return true;
@@ -49,7 +49,7 @@ QString Str(int id) {
 }
 
 CNbxNodeList& Nodes() {
-    return CTerraPaneApp::Instance()->NodeList();
+    return nbx::ui::ExplorerHost()->NodeList();
 }
 
 bool IsAddEntry(const ViewItem* item) {
@@ -64,7 +64,7 @@ bool IsNodeEntry(const ViewItem* item) {
 
 // Configurations change only while this is the only window and no shell transfer runs.
 bool ConfigurationsLocked() {
-    const CTerraPaneApp* app = CTerraPaneApp::Instance();
+    const nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost();
     return app->TopFrameCount() > 1 || app->IsAsyncTransferRunning();
 }
 
@@ -251,7 +251,7 @@ void CTerraPaneView::NodeView_OpenRow(int row, bool newWindow) {
         return;
     }
     if (newWindow) {
-        CTerraPaneApp::Instance()->OpenNodeInNewFrame(title, "/");
+        nbx::ui::ExplorerHost()->OpenNodeInNewFrame(title, "/");
     } else if (!OpenNode(title, "/")) {
         frame_->ShowNodeView();
     }
@@ -368,7 +368,7 @@ void CTerraPaneView::NodeView_OnCommand(int command) {
             }
             for (const std::string& title : titles) {
                 if (CheckNodeConfiguration(title) && WakeUpNode(title)) {
-                    CTerraPaneApp::Instance()->OpenNodeInNewFrame(title, "/");
+                    nbx::ui::ExplorerHost()->OpenNodeInNewFrame(title, "/");
                 }
             }
             break;

@@ -12,13 +12,13 @@
 #include <QTimerEvent>
 #include <any>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "comn/actions.h"
 #include "nodes/nbx_node.h"
 #include "platform/format.h"
-#include "ui/dlg_modal.h"  // main_frame.h keeps a QPointer to the About box
 #include "ui/main_frame.h"
-#include "ui/ui_events.h"
+#include "widgets/dlg_modal.h"  // main_frame.h keeps a QPointer to the About box
+#include "widgets/ui_events.h"
 
 using namespace nbx::ui;
 

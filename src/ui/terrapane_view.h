@@ -20,7 +20,7 @@
 
 #include "comn/comn_manager.h"
 #include "monitor/thumb_manager.h"
-#include "ui/list_view.h"
+#include "widgets/list_view.h"
 
 class CMainFrame;
 class CNbxFileMonitor;

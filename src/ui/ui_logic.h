@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "nodes/nbx_node.h"
+#include "widgets/sort_rules.h"
 
 namespace nbx::ui {
 
@@ -74,22 +75,6 @@ std::string NavigateFailureMessage(int result);
 
 // ---- Sorting -----------------------------------------------------------------------------
 
-enum class CompareRule { kText, kSize, kDate };
-
-// Negative when a comes first in ascending order, zero when equal, positive otherwise. Texts
-// are compared as the rows show them (at most 256 characters are looked at).
-int CompareText(const std::string& a, const std::string& b);
-int CompareSize(const std::string& a, const std::string& b);
-int CompareDate(const std::string& a, const std::string& b);
-int Compare(CompareRule rule, const std::string& a, const std::string& b);
-// A row text read once for many comparisons (a sort): Compare is CompareKeys of the two keys.
-struct SortKey {
-    std::u32string folded;   // the text rule: the text in one case
-    long long number = 0;    // the size and date rules: bytes or the point in time
-    bool hasNumber = false;  // the date rule: the text holds a date
-};
-SortKey MakeSortKey(CompareRule rule, const std::string& text);
-int CompareKeys(CompareRule rule, const SortKey& a, const SortKey& b);
 // The rule of a folder-view column: 0 name text, 1 size, 2 type text, 3 date.
 CompareRule FolderColumnRule(int column);
 

@@ -9,14 +9,14 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "app/deployment_profile.h"
-#include "app/session_log.h"
-#include "app/terrapane_app.h"
+#include "base/deployment_profile.h"
+#include "base/session_log.h"
 #include "nodes/node_list.h"
 #include "nodes/sqlite_com.h"
+#include "shell/terrapane_app.h"
 #include "support/ui_test_support.h"
-#include "ui/dlg_modal.h"
 #include "ui/main_frame.h"
+#include "widgets/dlg_modal.h"
 
 namespace nbx::test {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "nodes/node_list.h"
 #include "nodes/sqlite_com.h"
 #include "platform/file_lock.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/message_box.h"
+#include "widgets/message_box.h"
 
 namespace nbx::test {
 

@@ -1,4 +1,4 @@
-#include "ui/list_view.h"
+#include "widgets/list_view.h"
 
 #include <QApplication>
 #include <QGuiApplication>

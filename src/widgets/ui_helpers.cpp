@@ -1,4 +1,4 @@
-#include "ui/ui_helpers.h"
+#include "widgets/ui_helpers.h"
 
 #include <QAbstractEventDispatcher>
 #include <QClipboard>
@@ -7,7 +7,7 @@
 #include <QString>
 #include <QThread>
 
-#include "ui/ui_events.h"
+#include "widgets/ui_events.h"
 
 bool CopyTextToClipboard(const std::string& text) {
     auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance());

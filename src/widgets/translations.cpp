@@ -1,4 +1,4 @@
-#include "ui/translations.h"
+#include "widgets/translations.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -6,8 +6,8 @@
 #include <QPointer>
 #include <QTranslator>
 
-#include "app/session_log.h"
-#include "app/strings.h"
+#include "base/session_log.h"
+#include "base/strings.h"
 #include "platform/format.h"
 
 namespace nbx::ui {

@@ -1,6 +1,6 @@
-#include "app/version.h"
+#include "base/version.h"
 
-#include "app/version_info.h"
+#include "base/version_info.h"
 
 namespace Version {
 

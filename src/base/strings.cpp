@@ -1,4 +1,4 @@
-#include "app/strings.h"
+#include "base/strings.h"
 
 #include <algorithm>
 #include <iterator>
@@ -15,7 +15,7 @@ struct Entry {
 };
 
 constexpr Entry kTable[] = {
-#include "app/string_table.inc"
+#include "base/string_table.inc"
 };
 
 #undef QT_TRANSLATE_NOOP

@@ -16,7 +16,7 @@
 #include <optional>
 #include <vector>
 
-#include "ui/ui_logic.h"
+#include "widgets/sort_rules.h"
 
 class QAbstractItemView;
 class QStandardItemModel;

@@ -8,14 +8,14 @@
 #include <memory>
 #include <string>
 
-#include "app/terrapane_app.h"
 #include "platform/xdg.h"
 #include "remotefs/image_decoder.h"
-#include "ui/icons.h"
+#include "shell/terrapane_app.h"
 #include "ui/main_frame.h"
-#include "ui/qimage_decoder.h"
 #include "ui/terrapane_view.h"
-#include "ui/translations.h"
+#include "widgets/icons.h"
+#include "widgets/qimage_decoder.h"
+#include "widgets/translations.h"
 
 namespace {
 

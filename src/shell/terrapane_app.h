@@ -17,13 +17,14 @@
 #include "nodes/node_list.h"
 #include "platform/event.h"
 #include "platform/worker_thread.h"
+#include "ui/explorer_host.h"
 
 class CMainFrame;
 class CFileMonitorFrame;
 class CTerraPaneView;
 class QWidget;
 
-class CTerraPaneApp : public QObject {
+class CTerraPaneApp : public QObject, public nbx::ui::IExplorerHost {
     Q_OBJECT
 public:
     CTerraPaneApp();
@@ -36,53 +37,53 @@ public:
     bool InitInstance();
     int ExitInstance();
 
-    CNbxNodeList& NodeList() { return nodeList_; }
+    CNbxNodeList& NodeList() override { return nodeList_; }
     CNbxFileMonitorManager& MonitorManager() { return *monitorManager_; }
     // For the frames' engines, which a stop may leave running past the application's end.
-    const std::shared_ptr<CNbxFileMonitorManager>& SharedMonitorManager() const {
+    const std::shared_ptr<CNbxFileMonitorManager>& SharedMonitorManager() const override {
         return monitorManager_;
     }
     bool IsExiting() const { return exiting_; }
 
     // Frame registry, in creation order; the main window is one of them.
-    void AddTopFrame(CMainFrame* frame);
-    void OnTopFrameClosing(CMainFrame* frame);
-    void RemoveTopFrame(CMainFrame* frame);
-    CMainFrame* MainWindow() const { return mainWindow_; }
+    void AddTopFrame(CMainFrame* frame) override;
+    void OnTopFrameClosing(CMainFrame* frame) override;
+    void RemoveTopFrame(CMainFrame* frame) override;
+    CMainFrame* MainWindow() const override { return mainWindow_; }
     // Only a listed frame can become the main window.
-    void SetMainWindow(CMainFrame* frame);
+    void SetMainWindow(CMainFrame* frame) override;
     const std::vector<CMainFrame*>& TopFrames() const { return frames_; }
-    int TopFrameCount() const { return static_cast<int>(frames_.size()); }
+    int TopFrameCount() const override { return static_cast<int>(frames_.size()); }
     // Sent to every frame in list order (from any thread: the caller waits).
     void BroadcastNodeState(const std::string& title, int state);
     void RefreshAllFrames();
     void CloseOtherTopFrames();
 
     // Frames with a shell data transfer running.
-    void AsyncTransferStarted(CMainFrame* frame);
-    void FrameFinishedAsyncTransfer(CMainFrame* frame);
-    bool IsAsyncTransferRunning() const;
+    void AsyncTransferStarted(CMainFrame* frame) override;
+    void FrameFinishedAsyncTransfer(CMainFrame* frame) override;
+    bool IsAsyncTransferRunning() const override;
 
     // The node-state thread: one pass over the nodes, reporting each node's state.
-    bool StartMonitorThread();
+    bool StartMonitorThread() override;
     void StopMonitorThread();
 
     // New windows.
-    CMainFrame* OpenNodeInNewFrame(const std::string& title, const std::string& path);
-    CMainFrame* OpenFolderInNewFrame(CNbxNode* node, const std::string& path);
+    CMainFrame* OpenNodeInNewFrame(const std::string& title, const std::string& path) override;
+    CMainFrame* OpenFolderInNewFrame(CNbxNode* node, const std::string& path) override;
 
     // Application commands.
-    void OnFileNewFrame();
-    void OnAppExit();
-    void OnOptionsOpenedFilesMgr();
+    void OnFileNewFrame() override;
+    void OnAppExit() override;
+    void OnOptionsOpenedFilesMgr() override;
     CFileMonitorFrame* OpenedFilesFrame() const;
 
     // The exit confirmation for a parent window: 1 go on (also when nothing is open or the
     // application exits already), 2 declined, or the code a WM_END_MODAL ended it with.
-    int ConfirmExitWithOpenFiles(QWidget* parent);
+    int ConfirmExitWithOpenFiles(QWidget* parent) override;
 
-    // The view a drag or a clipboard copy of this program started from.
-    CTerraPaneView* transferSourceView = nullptr;
+    CTerraPaneView* TransferSourceView() const override { return transferSourceView_; }
+    void SetTransferSourceView(CTerraPaneView* view) override { transferSourceView_ = view; }
 
     // Whether a node-state pass is running now.
     bool IsNodeStatePassRunning() const;
@@ -109,6 +110,7 @@ private:
     std::shared_ptr<std::atomic<bool>> nodeStateEnded_;
     std::vector<CMainFrame*> frames_;
     CMainFrame* mainWindow_ = nullptr;
+    CTerraPaneView* transferSourceView_ = nullptr;
     std::vector<CMainFrame*> asyncFrames_;
     mutable std::mutex asyncLock_;
     bool exiting_ = false;

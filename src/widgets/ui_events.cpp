@@ -1,4 +1,4 @@
-#include "ui/ui_events.h"
+#include "widgets/ui_events.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

@@ -1,4 +1,4 @@
-#include "ui/message_box.h"
+#include "widgets/message_box.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -7,9 +7,9 @@
 #include <QThread>
 #include <mutex>
 
-#include "app/strings.h"
-#include "ui/ui_events.h"
-#include "ui/ui_texts.h"
+#include "base/strings.h"
+#include "widgets/ui_events.h"
+#include "widgets/ui_texts.h"
 
 namespace nbx::ui {
 

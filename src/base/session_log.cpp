@@ -1,4 +1,4 @@
-#include "app/session_log.h"
+#include "base/session_log.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <mutex>
 
-#include "app/control_text.h"
+#include "base/control_text.h"
 #include "platform/xdg.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/dlg_modal.h"
+#include "widgets/dlg_modal.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -10,11 +10,11 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/version.h"
+#include "base/version.h"
 #include "platform/xdg.h"
-#include "ui/icons.h"
-#include "ui/ui_events.h"
-#include "ui/ui_texts.h"
+#include "widgets/icons.h"
+#include "widgets/ui_events.h"
+#include "widgets/ui_texts.h"
 
 namespace {
 

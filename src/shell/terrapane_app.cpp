@@ -1,4 +1,4 @@
-#include "app/terrapane_app.h"
+#include "shell/terrapane_app.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -8,19 +8,19 @@
 #include <chrono>
 #include <thread>
 
-#include "app/deployment_profile.h"
-#include "app/session_log.h"
-#include "app/strings.h"
+#include "base/deployment_profile.h"
+#include "base/session_log.h"
+#include "base/strings.h"
 #include "monitor/file_monitor_view.h"
 #include "nodes/sqlite_com.h"
 #include "platform/format.h"
 #include "platform/xdg.h"
 #include "remotefs/ft_service.h"
 #include "ui/main_frame.h"
-#include "ui/message_box.h"
 #include "ui/terrapane_view.h"
-#include "ui/ui_events.h"
-#include "ui/ui_helpers.h"
+#include "widgets/message_box.h"
+#include "widgets/ui_events.h"
+#include "widgets/ui_helpers.h"
 
 using namespace std::chrono_literals;
 using nbx::ui::NbxEvent;
@@ -82,6 +82,7 @@ private:
 
 CTerraPaneApp::CTerraPaneApp() : monitorCallback_(std::make_shared<MonitorCallback>(this)) {
     g_app = this;
+    nbx::ui::SetExplorerHost(this);
 }
 
 CTerraPaneApp::~CTerraPaneApp() {
@@ -93,6 +94,9 @@ CTerraPaneApp::~CTerraPaneApp() {
     delete openedFiles_.data();
     if (g_app == this) {
         g_app = nullptr;
+    }
+    if (nbx::ui::ExplorerHost() == this) {
+        nbx::ui::SetExplorerHost(nullptr);
     }
 }
 
@@ -227,8 +231,8 @@ void CTerraPaneApp::RemoveTopFrame(CMainFrame* frame) {
         std::lock_guard lock(asyncLock_);
         std::erase(asyncFrames_, frame);
     }
-    if (transferSourceView != nullptr && frame->View() == transferSourceView) {
-        transferSourceView = nullptr;
+    if (transferSourceView_ != nullptr && frame->View() == transferSourceView_) {
+        transferSourceView_ = nullptr;
     }
     // The program ends with its last explorer frame, whatever other windows are open.
     if (frames_.empty() && initialised_ && !exited_) {

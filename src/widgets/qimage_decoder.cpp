@@ -1,4 +1,4 @@
-#include "ui/qimage_decoder.h"
+#include "widgets/qimage_decoder.h"
 
 #include <QBuffer>
 #include <QByteArray>

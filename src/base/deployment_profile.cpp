@@ -1,11 +1,11 @@
-#include "app/deployment_profile.h"
+#include "base/deployment_profile.h"
 
 #include <sys/stat.h>
 #include <cstdlib>
 #include <mutex>
 #include <optional>
 
-#include "app/session_log.h"
+#include "base/session_log.h"
 #include "platform/format.h"
 #include "platform/http_client.h"
 #include "platform/ini.h"

@@ -23,9 +23,9 @@
 
 #include "monitor/file_monitor.h"
 #include "monitor/file_monitor_manager.h"
-#include "monitor/file_monitor_view.h"
 #include "support/test_support.h"
 #include "support/ui_test_support.h"
+#include "ui/file_monitor_view.h"
 #include "widgets/ui_events.h"
 
 using namespace std::chrono_literals;

@@ -3,9 +3,11 @@
 #include <functional>
 #include <string>
 
-// The user-facing texts, by the numbers the rest of the program refers to them with. The table
-// holds the English texts; the window installs a translator for the user's language, and the
-// core asks only through LoadString, so it never needs to know which language is shown.
+#include "base/string_ids.h"
+
+// The user-facing texts, by the ids the rest of the program refers to them with (StringId). The
+// table holds the English texts; the window installs a translator for the user's language, and
+// the core asks only through LoadString, so it never needs to know which language is shown.
 namespace nbx::strings {
 
 // The English text of an id; nullptr for an id the table does not hold.

@@ -1,4 +1,4 @@
-#include "platform/app_window.h"
+#include "platform/desktop_launcher.h"
 
 #include <xcb/xcb.h>
 #include <cstdlib>
@@ -88,7 +88,7 @@ struct Connection {
 
 }  // namespace
 
-RaiseResult RaiseWindowOfProcess(pid_t pid, std::uint32_t* window) {
+RaiseResult XcbRaiseWindowOfProcess(pid_t pid, std::uint32_t* window) {
     Connection x;
     if (!x.Ok()) {
         return RaiseResult::NoDisplay;

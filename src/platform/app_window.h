@@ -16,7 +16,8 @@ enum class RaiseResult {
 // (_NET_CLIENT_LIST, minimised ones included), else among the root's mapped children. A window
 // manager is asked with _NET_ACTIVE_WINDOW as a pager asks, which also restores a minimised
 // window; without one the window is mapped, raised and given the focus. `window` receives the
-// window's id. Any thread: each call has a connection of its own.
+// window's id. Any thread: each call has a connection of its own. NoDisplay where no desktop
+// launcher is installed (see Utils::SetDesktopLauncher).
 RaiseResult RaiseWindowOfProcess(pid_t pid, std::uint32_t* window = nullptr);
 
 }  // namespace nbx

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/app_window.h"
 #include "platform/file_use.h"
 
 // Opening local files in the desktop's applications, by the freedesktop association rules that
@@ -47,6 +48,20 @@ private:
     void Release();
     bool reaped_ = false;
 };
+
+// How this program starts applications and raises their windows. The window program installs
+// the desktop's (nbx::InstallDesktopLauncher, GIO and the X connection); a program without one,
+// such as the command-line tool, links neither, and the calls below fail with a reason.
+struct DesktopLauncher {
+    // Starts the default application of the file's type; `pid` (may be null) receives its
+    // process where it is a child of ours, else -1.
+    bool (*launch)(const std::string& path, pid_t* pid, std::string* error);
+    // Runs the program with the parameters, split as a shell splits words, without a shell.
+    bool (*runProgram)(const std::string& path, const std::string& parameters, std::string* error);
+    nbx::RaiseResult (*raiseWindow)(pid_t pid, std::uint32_t* window);
+};
+// Before any thread starts applications; the launcher must outlive them.
+void SetDesktopLauncher(const DesktopLauncher* launcher);
 
 // The "open" verb: hands `path` to the desktop's default application for its content type and
 // does not watch it. With `parameters`, `path` is a program instead and is run with them (split

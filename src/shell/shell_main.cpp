@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/desktop_launcher.h"
 #include "platform/xdg.h"
 #include "remotefs/image_decoder.h"
 #include "shell/terrapane_app.h"
@@ -61,6 +62,7 @@ void ScheduleScreenshot(CTerraPaneApp& app, const QString& file) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    nbx::InstallDesktopLauncher();
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(nbx::xdg::kAppName);
     QApplication::setDesktopFileName(nbx::xdg::kAppName);

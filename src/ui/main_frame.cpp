@@ -19,11 +19,11 @@
 
 #include "base/session_log.h"
 #include "base/strings.h"
-#include "comn/dlg_progress.h"
 #include "nodes/node_list.h"
 #include "platform/format.h"
 #include "platform/xdg.h"
 #include "remotefs/result_message.h"
+#include "ui/dlg_progress.h"
 #include "ui/explorer_host.h"
 #include "ui/terrapane_view.h"
 #include "widgets/dlg_modal.h"

@@ -1,4 +1,4 @@
-#include "monitor/file_monitor_view.h"
+#include "ui/file_monitor_view.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>

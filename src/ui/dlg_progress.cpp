@@ -1,4 +1,4 @@
-#include "comn/dlg_progress.h"
+#include "ui/dlg_progress.h"
 
 #include <QApplication>
 #include <QGridLayout>

@@ -14,6 +14,7 @@
 #include "shell/terrapane_app.h"
 #include "support/explorer_fixture.h"
 #include "support/ui_test_support.h"
+#include "support/webdav_server.h"
 #include "ui/main_frame.h"
 #include "ui/terrapane_view.h"
 #include "ui/window_settings.h"
@@ -25,8 +26,9 @@ namespace {
 using nbx::test::PollUntil;
 using nbx::ui::WindowSettings;
 
+// The header of the details style, shown or not.
 QHeaderView* HeaderOf(SListView& list) {
-    auto* tree = qobject_cast<QTreeView*>(list.CurrentItemView());
+    auto* tree = list.findChild<QTreeView*>();
     return tree != nullptr ? tree->header() : nullptr;
 }
 
@@ -195,6 +197,34 @@ TEST_F(WindowTest, PlaceSizeColumnWidthsAndNodeListStyleComeBackAtTheNextStart) 
     ASSERT_NE(second, Frame());
     EXPECT_EQ(second->View()->NodeViewStyle(), CTerraPaneView::kDetails);
     EXPECT_EQ(second->size(), QSize(CMainFrame::kWidth, CMainFrame::kHeight));
+}
+
+TEST_F(WindowTest, TheNodeListAndTheFolderViewKeepColumnWidthsOfTheirOwn) {
+    nbx::test::WebDavServer server(nbx::test::WebDavServer::Kind::kApache, {"share"},
+                                   {{"demo", "s3"}});
+    ASSERT_TRUE(server.Started());
+    SeedNodes({{.node_type = NodeType::SharedFolder,
+                .nbx_proxy = server.BaseUrl(),
+                .node_name = "share",
+                .login = "demo",
+                .password = "s3",
+                .title_name = "Share"}});
+    StartApp();
+    HeaderOf(*View())->resizeSection(1, 140);
+    ASSERT_TRUE(View()->OpenNode("Share", "/"));
+    ASSERT_EQ(Frame()->GetViewMode(), CMainFrame::kModeFolder);
+    EXPECT_EQ(View()->ColumnWidths(), (std::vector<int>{250, 100, 120, 120}));
+    HeaderOf(*View())->resizeSection(2, 99);
+    Frame()->ShowNodeView();
+    EXPECT_EQ(View()->ColumnWidths(), (std::vector<int>{250, 140, 120, 120, 120}));
+
+    CloseAndRestart();
+    const WindowSettings stored = nbx::ui::LoadWindowSettings();
+    EXPECT_EQ(stored.nodeColumnWidths, (std::vector<int>{250, 140, 120, 120, 120}));
+    EXPECT_EQ(stored.folderColumnWidths, (std::vector<int>{250, 100, 99, 120}));
+    EXPECT_EQ(View()->ColumnWidths(), (std::vector<int>{250, 140, 120, 120, 120}));
+    ASSERT_TRUE(View()->OpenNode("Share", "/"));
+    EXPECT_EQ(View()->ColumnWidths(), (std::vector<int>{250, 100, 99, 120}));
 }
 
 TEST_F(WindowTest, AFrameThatNeverShowedAModeKeepsThatModesStoredWidths) {

@@ -92,6 +92,11 @@ std::string StateDir(std::string* error) {
     return AppFolder(StateHome(), error);
 }
 
+std::string ConfigDir(std::string* error) {
+    const std::string path = ConfigHome() + "/" + kAppName;
+    return MakeDirs(path, 0700, error) ? path : std::string();
+}
+
 std::string PrivateTempDir(std::string* error) {
     const std::string runtime = AbsoluteEnv("XDG_RUNTIME_DIR");
     if (!runtime.empty()) {

@@ -18,6 +18,9 @@ std::string ConfigHome();  // $XDG_CONFIG_HOME, else ~/.config
 // The program's folders, created when missing. Empty on failure, with the reason in `error`.
 std::string DataDir(std::string* error = nullptr);   // DataHome()/nimbexshell, 0700
 std::string StateDir(std::string* error = nullptr);  // StateHome()/nimbexshell, 0700
+// ConfigHome()/nimbexshell, created 0700 when missing (an existing one keeps its mode: the
+// deployment profile may be put there by hand).
+std::string ConfigDir(std::string* error = nullptr);
 // $XDG_RUNTIME_DIR/nimbexshell, else $TMPDIR/nimbexshell-<uid> (TMPDIR defaults to /tmp); 0700.
 // Refused unless it is a real folder (not a link) owned by this user and closed to others.
 std::string PrivateTempDir(std::string* error = nullptr);

@@ -18,6 +18,7 @@
 #include "ui/file_monitor_view.h"
 #include "ui/main_frame.h"
 #include "ui/terrapane_view.h"
+#include "ui/window_settings.h"
 #include "widgets/message_box.h"
 #include "widgets/ui_events.h"
 #include "widgets/ui_helpers.h"
@@ -134,7 +135,9 @@ bool CTerraPaneApp::InitInstance() {
         return false;
     }
 
-    CMainFrame* frame = CreateFrame();
+    // The first window comes back as the last one of the previous session went.
+    const nbx::ui::WindowSettings settings = nbx::ui::LoadWindowSettings();
+    CMainFrame* frame = CreateFrame(&settings);
     if (frame == nullptr) {
         WriteLog(LogLevel::Fatal, "CTerraPaneApp::InitInstance(): ProcessShellCommand() failed!");
         return false;
@@ -369,13 +372,16 @@ void CTerraPaneApp::StopMonitorThread() {
 
 // ---- New frames ----------------------------------------------------------------------------
 
-CMainFrame* CTerraPaneApp::CreateFrame() {
+CMainFrame* CTerraPaneApp::CreateFrame(const nbx::ui::WindowSettings* settings) {
     auto* frame = new CMainFrame();
     if (!frame->Create()) {
         delete frame;
         return nullptr;
     }
     frame->View()->InitialUpdate();
+    if (settings != nullptr) {
+        frame->ApplySettings(*settings);
+    }
     frame->show();
     return frame;
 }

@@ -23,6 +23,9 @@ class CMainFrame;
 class CFileMonitorFrame;
 class CTerraPaneView;
 class QWidget;
+namespace nbx::ui {
+struct WindowSettings;
+}
 
 class CTerraPaneApp : public QObject, public nbx::ui::IExplorerHost {
     Q_OBJECT
@@ -95,7 +98,8 @@ protected:
 
 private:
     class MonitorCallback;
-    CMainFrame* CreateFrame();
+    // With settings: the window takes them before it is shown.
+    CMainFrame* CreateFrame(const nbx::ui::WindowSettings* settings = nullptr);
     // A new main window on the node (none: the node list) with the active frame's sort, view
     // style and thumbnail size.
     CMainFrame* CreateFrameLike(CMainFrame* active, CNbxNode* node);

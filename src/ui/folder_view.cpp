@@ -67,23 +67,12 @@ std::string WithoutTrailingSlash(std::string path) {
 
 // The extra-large icon, centred on a transparent canvas of the thumbnail size.
 QPixmap CentredIcon(const QIcon& icon, QSize canvasSize) {
-    QPixmap canvas(canvasSize);
-    canvas.fill(Qt::transparent);
-    const QPixmap picture = icon.pixmap(kExtraLargeIcon, kExtraLargeIcon);
-    QPainter painter(&canvas);
-    painter.drawPixmap((canvasSize.width() - picture.width()) / 2,
-                       (canvasSize.height() - picture.height()) / 2, picture);
-    return canvas;
+    return ImageList::CentredIcon(icon, QSize(kExtraLargeIcon, kExtraLargeIcon), canvasSize);
 }
 
 // The picture stretched to exactly the thumbnail size on white, aspect ratio not kept.
 QPixmap StretchedThumbnail(const QImage& image, QSize size) {
-    QPixmap canvas(size);
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRect(QPoint(0, 0), size), image);
-    return canvas;
+    return ImageList::Stretched(image, size);
 }
 
 QImage ToQImage(const CNbxBitmap& bitmap) {

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
@@ -78,6 +79,11 @@ bool CMainFrame::Create() {
     nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost();
     view_ = new CTerraPaneView(this);
     setCentralWidget(view_);
+    connect(view_, &SListView::columnsAboutToBeDeleted, this, [this] {
+        if ((viewMode_ == kModeNodes || viewMode_ == kModeFolder) && view_->ColumnCount() > 0) {
+            columnWidths_[viewMode_] = view_->ColumnWidths();
+        }
+    });
     if (app != nullptr) {
         app->AddTopFrame(this);
     }
@@ -449,6 +455,12 @@ void CMainFrame::Destroy() {
         return;
     }
     destroyed_ = true;
+    // Only the program's windows: a window of a test without the program leaves the user's
+    // settings alone. What this window never had (a mode it did not show) stays as stored.
+    if (nbx::ui::ExplorerHost() != nullptr) {
+        nbx::ui::SaveWindowSettings(
+            nbx::ui::MergeWindowSettings(nbx::ui::LoadWindowSettings(), CurrentSettings()));
+    }
     comnManager_.RequestTerminate();
     comnManager_.Stop(stopTimeout);
     thumbManager_.Stop(stopTimeout);
@@ -726,6 +738,78 @@ void CMainFrame::SetSliderPosition(int position) {
 void CMainFrame::OnSliderMoved(int position) {
     if (view_ != nullptr && !view_->IsThumbnailsBusy()) {
         view_->SetThumbnailSize(4 * position, 4 * position);
+    }
+}
+
+void CMainFrame::SetViewMode(int mode) {
+    const bool entered = mode != viewMode_;
+    viewMode_ = mode;
+    if (!entered || view_ == nullptr) {
+        return;
+    }
+    if (const auto widths = columnWidths_.find(mode); widths != columnWidths_.end()) {
+        view_->SetColumnWidths(widths->second);
+    }
+}
+
+nbx::ui::WindowSettings CMainFrame::CurrentSettings() const {
+    nbx::ui::WindowSettings settings;
+    const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : QRect(pos(), size());
+    if (normal.isValid()) {
+        settings.position = std::make_pair(normal.x(), normal.y());
+        settings.size = std::make_pair(normal.width(), normal.height());
+    }
+    settings.maximized = isMaximized();
+    auto widthsOf = [this](int mode) {
+        if (viewMode_ == mode && view_ != nullptr && view_->ColumnCount() > 0) {
+            return view_->ColumnWidths();
+        }
+        const auto it = columnWidths_.find(mode);
+        return it != columnWidths_.end() ? it->second : std::vector<int>();
+    };
+    settings.nodeColumnWidths = widthsOf(kModeNodes);
+    settings.folderColumnWidths = widthsOf(kModeFolder);
+    if (view_ != nullptr) {
+        settings.nodeViewStyle = view_->NodeViewStyle();
+    }
+    return settings;
+}
+
+void CMainFrame::ApplySettings(const nbx::ui::WindowSettings& settings) {
+    if (settings.size) {
+        resize(std::max(settings.size->first, static_cast<int>(kMinSize)),
+               std::max(settings.size->second, static_cast<int>(kMinSize)));
+    }
+    if (settings.position) {
+        // Shown only where the title bar can still be reached on some screen.
+        const QSize shown = size();
+        const QRect titleBar(settings.position->first, settings.position->second, shown.width(),
+                             32);
+        for (const QScreen* screen : QGuiApplication::screens()) {
+            const QRect overlap = titleBar & screen->availableGeometry();
+            if (overlap.width() >= std::min(64, shown.width()) && overlap.height() >= 16) {
+                move(settings.position->first, settings.position->second);
+                break;
+            }
+        }
+    }
+    if (settings.maximized) {
+        setWindowState(windowState() | Qt::WindowMaximized);
+    }
+    if (!settings.nodeColumnWidths.empty()) {
+        columnWidths_[kModeNodes] = settings.nodeColumnWidths;
+    }
+    if (!settings.folderColumnWidths.empty()) {
+        columnWidths_[kModeFolder] = settings.folderColumnWidths;
+    }
+    if (view_ != nullptr) {
+        if (settings.nodeViewStyle) {
+            view_->SetNodeViewStyle(*settings.nodeViewStyle);
+        }
+        // Columns already made for the mode shown take the widths at once.
+        if (const auto widths = columnWidths_.find(viewMode_); widths != columnWidths_.end()) {
+            view_->SetColumnWidths(widths->second);
+        }
     }
 }
 

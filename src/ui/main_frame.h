@@ -20,6 +20,7 @@
 #include "monitor/thumb_manager.h"
 #include "remotefs/fs_service.h"
 #include "ui/ui_logic.h"
+#include "ui/window_settings.h"
 #include "widgets/dlg_modal.h"
 #include "widgets/list_view.h"
 
@@ -84,7 +85,9 @@ public:
     void SetCurrentNode(CNbxNode* node) { currentNode_ = node; }
     const std::string& TempFolder() const { return tempFolder_; }
     int GetViewMode() const { return viewMode_; }
-    void SetViewMode(int mode) { viewMode_ = mode; }
+    // The view calls it once the columns of the mode are made; they get the widths the mode's
+    // columns had last.
+    void SetViewMode(int mode);
     bool IsNavigating() const { return navigating_; }
     CAddressBar* AddressBar() const { return addressBar_; }
     // The actions of the keys that no menu shows, in the order F2, F5, parent, Ctrl+L, Ctrl+W.
@@ -109,6 +112,12 @@ public:
     QSlider* Slider() const { return slider_; }
     void ShowSlider(bool show);
     void SetSliderPosition(int position);
+
+    // What the window keeps between sessions (place, size, column widths per mode, the node
+    // list's style). Applied before the window is first shown; a place off every screen is
+    // left to the window system. A frame of the program saves them when it goes.
+    nbx::ui::WindowSettings CurrentSettings() const;
+    void ApplySettings(const nbx::ui::WindowSettings& settings);
 
     // For new windows: the active view's settings.
     int GetViewStyle() const;
@@ -163,6 +172,8 @@ private:
     bool navigating_ = false;
     bool destroyed_ = false;
     bool forceClose_ = false;  // WM_CLOSE_FRAME: close without further questions
+    // The column widths each mode had when its columns last went, by mode.
+    std::map<int, std::vector<int>> columnWidths_;
     CAddressBar* addressBar_ = nullptr;
     std::vector<QAction*> keyActions_;  // F2, F5, Backspace and Alt+Up, Ctrl+L, Ctrl+W
     CTerraPaneView* view_ = nullptr;

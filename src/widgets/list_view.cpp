@@ -32,17 +32,32 @@ constexpr Qt::ItemFlags kRowFlags =
     Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
 constexpr Qt::ItemFlags kHeaderFlags = Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
 
-// Images of one size, fitted into the size with their proportions kept.
+// The ratio of device to logical pixels that pixmaps are made for: the highest of the screens,
+// so that no screen shows an image scaled up.
+qreal DeviceRatio() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr
+               ? qGuiApp->devicePixelRatio()
+               : 1.0;
+}
+
+// Images of one logical size at the screens' resolution, fitted into the size with their
+// proportions kept. A picture that already has that size and ratio is kept as it is.
 QPixmap Fit(const QPixmap& pixmap, QSize size) {
-    if (pixmap.isNull() || pixmap.size() == size) {
+    if (pixmap.isNull()) {
         return pixmap;
     }
-    const QPixmap scaled = pixmap.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    QPixmap canvas(size);
-    canvas.fill(Qt::transparent);
+    const qreal ratio = DeviceRatio();
+    const QSize device = (QSizeF(size) * ratio).toSize();
+    if (pixmap.size() == device && qFuzzyCompare(pixmap.devicePixelRatio(), ratio)) {
+        return pixmap;
+    }
+    const QSize fitted = pixmap.size().scaled(device, Qt::KeepAspectRatio);
+    QPixmap canvas = ImageList::Canvas(size, Qt::transparent);
     QPainter painter(&canvas);
-    painter.drawPixmap((size.width() - scaled.width()) / 2, (size.height() - scaled.height()) / 2,
-                       scaled);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QPointF at((device.width() - fitted.width()) / 2.0 / ratio,
+                     (device.height() - fitted.height()) / 2.0 / ratio);
+    painter.drawPixmap(QRectF(at, QSizeF(fitted) / ratio), pixmap, QRectF(pixmap.rect()));
     return canvas;
 }
 
@@ -57,6 +72,34 @@ void ImageList::Replace(int index, const QPixmap& pixmap) {
     if (index >= 0 && index < Count()) {
         images_[index] = Fit(pixmap, size_);
     }
+}
+
+QPixmap ImageList::Canvas(QSize size, const QColor& fill) {
+    const qreal ratio = DeviceRatio();
+    QPixmap canvas((QSizeF(size) * ratio).toSize());
+    canvas.setDevicePixelRatio(ratio);
+    canvas.fill(fill);
+    return canvas;
+}
+
+QPixmap ImageList::CentredIcon(const QIcon& icon, QSize iconSize, QSize size) {
+    QPixmap canvas = Canvas(size, Qt::transparent);
+    // Asked for at the canvas's ratio, so that the theme's larger pictures are used at 2x.
+    const QPixmap picture = icon.pixmap(iconSize, canvas.devicePixelRatio());
+    const QSizeF shown = picture.deviceIndependentSize();
+    QPainter painter(&canvas);
+    painter.drawPixmap(
+        QPointF((size.width() - shown.width()) / 2.0, (size.height() - shown.height()) / 2.0),
+        picture);
+    return canvas;
+}
+
+QPixmap ImageList::Stretched(const QImage& image, QSize size) {
+    QPixmap canvas = Canvas(size, Qt::white);
+    QPainter painter(&canvas);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(QRectF(QPointF(0, 0), QSizeF(size)), image);
+    return canvas;
 }
 
 struct SListView::Impl {
@@ -163,6 +206,13 @@ QVariant SListView::Impl::Model::data(const QModelIndex& index, int role) const 
         return QStandardItemModel::data(index, role);
     }
     switch (role) {
+        case Qt::DisplayRole:
+            // A group header spans the row from whichever column the user moved to the front.
+            if (index.column() != 0 &&
+                QStandardItemModel::data(index.siblingAtColumn(0), kHeaderRole).toBool()) {
+                return QStandardItemModel::data(index.siblingAtColumn(0), role);
+            }
+            break;
         case Qt::DecorationRole: {
             if (index.column() != 0 || QStandardItemModel::data(index, kHeaderRole).toBool()) {
                 return {};
@@ -286,7 +336,10 @@ SListView::Impl::Impl(SListView* view) : owner(view) {
     tree->setSortingEnabled(false);
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
     tree->header()->setSectionsClickable(true);
-    tree->header()->setSectionsMovable(false);
+    // Columns are moved by dragging their headers, the first one too. Everything else addresses
+    // columns by their logical index, which a move leaves alone.
+    tree->header()->setSectionsMovable(true);
+    tree->header()->setFirstSectionMovable(true);
     tree->header()->setStretchLastSection(false);
     tree->header()->setSortIndicatorShown(false);
 
@@ -775,6 +828,15 @@ void SListView::InsertColumn(int column, const QString& title, int width, Qt::Al
 
 void SListView::DeleteAllColumns() {
     Impl& d = *impl_;
+    emit columnsAboutToBeDeleted();
+    // The next set of columns starts in its own order.
+    QHeaderView* header = d.tree->header();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int from = header->visualIndex(visual);
+        if (from != visual) {
+            header->moveSection(from, visual);
+        }
+    }
     if (d.model->columnCount() > 1) {
         d.model->removeColumns(1, d.model->columnCount() - 1);
     }
@@ -784,6 +846,33 @@ void SListView::DeleteAllColumns() {
 
 int SListView::ColumnCount() const {
     return static_cast<int>(impl_->columns.size());
+}
+
+std::vector<int> SListView::ColumnWidths() const {
+    std::vector<int> widths;
+    for (int column = 0; column < ColumnCount(); ++column) {
+        widths.push_back(impl_->tree->header()->sectionSize(column));
+    }
+    return widths;
+}
+
+void SListView::SetColumnWidths(const std::vector<int>& widths) {
+    QHeaderView* header = impl_->tree->header();
+    const int count = std::min(ColumnCount(), static_cast<int>(widths.size()));
+    for (int column = 0; column < count; ++column) {
+        const int width = widths[static_cast<std::size_t>(column)];
+        if (width > 0) {
+            header->resizeSection(column, std::max(width, header->minimumSectionSize()));
+        }
+    }
+}
+
+std::vector<int> SListView::VisualColumnOrder() const {
+    std::vector<int> order;
+    for (int visual = 0; visual < ColumnCount(); ++visual) {
+        order.push_back(impl_->tree->header()->logicalIndex(visual));
+    }
+    return order;
 }
 
 int SListView::InsertRow(int at, const QString& text, int image, std::intptr_t data, int group) {
@@ -1135,8 +1224,11 @@ QRect SListView::RowRect(int row) const {
     QAbstractItemView* view = CurrentItemView();
     const QModelIndex index = d.IndexOf(row);
     QRect rect = view->visualRect(index);
-    if (view == d.tree && d.model->columnCount() > 1) {
-        rect = rect.united(view->visualRect(index.siblingAtColumn(d.model->columnCount() - 1)));
+    if (view == d.tree) {
+        // From the first column shown to the last, in whatever order they were moved.
+        for (int column = 1; column < d.model->columnCount(); ++column) {
+            rect = rect.united(view->visualRect(index.siblingAtColumn(column)));
+        }
     }
     return QRect(view->viewport()->mapTo(this, rect.topLeft()), rect.size());
 }

@@ -22,14 +22,22 @@ class QAbstractItemView;
 class QStandardItemModel;
 class QStackedLayout;
 
-// An image list: images of one size.
+// An image list: images of one size in logical pixels, kept at the screens' device-pixel ratio
+// (a 16 × 16 list holds 32 × 32 pictures with a ratio of 2 on a screen scaled by 2), so that
+// rows show them at the logical size and sharp.
 class ImageList {
 public:
     explicit ImageList(QSize size = QSize(16, 16)) : size_(size) {}
     QSize Size() const { return size_; }
     int Count() const { return static_cast<int>(images_.size()); }
-    int Add(const QPixmap& pixmap);  // scaled to the size if it differs; returns the index
+    // Fitted to the size at the screens' ratio if it differs; returns the index.
+    int Add(const QPixmap& pixmap);
     void Replace(int index, const QPixmap& pixmap);
+    // Pictures made for a list of the logical size: a canvas filled with the colour, an icon of
+    // iconSize centred on a transparent canvas, an image stretched over a white one.
+    static QPixmap Canvas(QSize size, const QColor& fill);
+    static QPixmap CentredIcon(const QIcon& icon, QSize iconSize, QSize size);
+    static QPixmap Stretched(const QImage& image, QSize size);
     void RemoveAll() { images_.clear(); }
     const QPixmap& At(int index) const { return images_.at(index); }
 
@@ -49,8 +57,15 @@ public:
     // Columns.
     void InsertColumn(int column, const QString& title, int width,
                       Qt::Alignment alignment = Qt::AlignLeft);
-    void DeleteAllColumns();
+    void DeleteAllColumns();  // tells columnsAboutToBeDeleted first
     int ColumnCount() const;
+    // The user may move columns by their headers; columns keep their numbers (logical indices)
+    // wherever they are shown. Widths by column number; a width <= 0 or one beyond the columns
+    // is left alone.
+    std::vector<int> ColumnWidths() const;
+    void SetColumnWidths(const std::vector<int>& widths);
+    // The column numbers from left to right as shown.
+    std::vector<int> VisualColumnOrder() const;
 
     // Rows. `at` < 0 or beyond the end appends. `group` < 0: no group.
     int InsertRow(int at, const QString& text, int image, std::intptr_t data, int group = -1);
@@ -107,6 +122,10 @@ public:
     int RowAt(const QPoint& point) const;
     QRect RowRect(int row) const;
     QAbstractItemView* CurrentItemView() const;
+
+signals:
+    // The columns are about to go (DeleteAllColumns): the last moment to read their widths.
+    void columnsAboutToBeDeleted();
 
 protected:
     virtual void OnColumnClick(int column);

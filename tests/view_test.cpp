@@ -24,6 +24,7 @@
 #include "support/ui_test_support.h"
 #include "support/webdav_server.h"
 #include "ui/main_frame.h"
+#include "ui/node_list_mode.h"
 #include "ui/terrapane_view.h"
 #include "widgets/dlg_modal.h"
 #include "widgets/icons.h"
@@ -35,11 +36,11 @@ public:
     static bool RenameNode(CTerraPaneView& view, const std::string& oldTitle, int row,
                            const std::string& newTitle) {
         view.oldName_ = oldTitle;
-        return view.RenameNode(row, newTitle);
+        return view.nodes_->RenameNode(row, newTitle);
     }
-    static const ImageList& SmallImages(const CTerraPaneView& view) { return view.small_; }
+    static const ImageList& SmallImages(const CTerraPaneView& view) { return view.images_.small; }
     static std::unique_ptr<QMenu> ContextMenu(CTerraPaneView& view) {
-        return view.NodeView_BuildContextMenu();
+        return view.nodes_->BuildContextMenu();
     }
 };
 
@@ -163,8 +164,8 @@ TEST_F(ViewTest, WithoutNodesOnlyTheTwoAddEntriesAreListedInConfiguration) {
     EXPECT_EQ(ShownTexts(view),
               (std::vector<std::string>{"Configuration", "Add Shared Folder", "Add Node"}));
     ASSERT_EQ(view.RowCount(), 2);
-    EXPECT_EQ(view.Item(0)->kind, ViewItem::kAddSharedFolder);
-    EXPECT_EQ(view.Item(1)->kind, ViewItem::kAddNode);
+    EXPECT_EQ(view.Item(0)->kind, RowKind::kAddSharedFolder);
+    EXPECT_EQ(view.Item(1)->kind, RowKind::kAddNode);
     EXPECT_EQ(view.Image(0), 1);
     EXPECT_EQ(view.Image(1), 0);
     EXPECT_EQ(RowTexts(view, 2),
@@ -186,16 +187,16 @@ TEST_F(ViewTest, NodesAreGroupedSortedAndShownWithTheirIconsAndTexts) {
 
     struct Expected {
         const char* title;
-        int kind;
+        RowKind kind;
         int image;
         const char* device;
         const char* nodeName;
     };
     for (const Expected& e : {
-             Expected{"My Disk", ViewItem::kServiceNode, 11, "Disk", ""},
-             Expected{"Workbench", ViewItem::kServiceNode, 8, "Workstation", "dev-Workbench"},
-             Expected{"Phone", ViewItem::kServiceNode, 5, "Smartphone", "dev-Phone"},
-             Expected{"Album", ViewItem::kOtherNode, 2, "Unknown", "dev-Album"},
+             Expected{"My Disk", RowKind::kServiceNode, 11, "Disk", ""},
+             Expected{"Workbench", RowKind::kServiceNode, 8, "Workstation", "dev-Workbench"},
+             Expected{"Phone", RowKind::kServiceNode, 5, "Smartphone", "dev-Phone"},
+             Expected{"Album", RowKind::kOtherNode, 2, "Unknown", "dev-Album"},
          }) {
         SCOPED_TRACE(e.title);
         const int row = RowOf(view, e.title);

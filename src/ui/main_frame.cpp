@@ -59,6 +59,10 @@ bool IsAppCommand(int command) {
 
 }  // namespace
 
+nbx::ui::IExplorerFrame* nbx::ui::ExplorerFrameOf(CMainFrame* frame) {
+    return frame;
+}
+
 std::chrono::milliseconds CMainFrame::stopTimeout{5000};
 
 CMainFrame::CMainFrame() : tempFolder_(nbx::xdg::PrivateTempDir()) {

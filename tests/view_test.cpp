@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -385,6 +386,39 @@ TEST_F(ViewTest, AnUnconfiguredNodeIsReportedAndNotOpened) {
         EXPECT_EQ(boxes.Ids(), std::vector<int>{message});
         EXPECT_EQ(Frame()->GetViewMode(), CMainFrame::kModeNodes);
         EXPECT_EQ(Frame()->CurrentNode(), nullptr);
+    }
+}
+
+// Until the configuration dialogs exist, the entries that would open one say so instead of
+// doing nothing, and change nothing.
+TEST_F(ViewTest, EntriesWithoutTheirConfigurationDialogSaySo) {
+    SeedNodes({Unreachable("Alpha", NodeType::ServiceNode, DeviceKind::Workstation)});
+    StartApp();
+    CTerraPaneView& view = *View();
+    MessageBoxRecorder boxes;
+    struct Case {
+        const char* row;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"Add Node", [&] { Press(view.CurrentItemView(), Qt::Key_Return); }},
+        {"Add Shared Folder", [&] { view.OnCommand(ID_FILE_OPEN_ITEM); }},
+        {"Alpha", [&] { view.OnCommand(ID_FILE_EDIT); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row);
+        boxes.Clear();
+        Select(view, {c.row});
+        ASSERT_TRUE(view.IsCommandEnabled(ID_FILE_OPEN_ITEM));
+        c.act();
+        ASSERT_TRUE(PollUntil([&] { return !boxes.Boxes().empty(); }));
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, "This configuration dialog is not available yet.");
+        EXPECT_EQ(boxes.Boxes()[0].icon, MsgIcon::kInformation);
+        EXPECT_EQ(boxes.Boxes()[0].buttons, MsgButtons::kOk);
+        EXPECT_EQ(Frame()->GetViewMode(), CMainFrame::kModeNodes);
+        EXPECT_EQ(App().TopFrameCount(), 1);
+        EXPECT_NE(Nodes().lookup("Alpha"), nullptr);
     }
 }
 

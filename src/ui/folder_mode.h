@@ -123,6 +123,10 @@ private:
     int WalkRemoteDir(std::vector<std::string>& folders, std::vector<std::string>& files,
                       std::vector<std::uint64_t>& sizes, const std::string& folder,
                       const std::string& base, bool recursive, int depth, std::size_t& walked);
+    int ListRemoteFolder(const std::string& folder, const std::string& base);
+    int CollectRemoteChildren(std::vector<std::string>& files, std::vector<std::uint64_t>& sizes,
+                              std::vector<std::string>& subfolders, const std::string& folder,
+                              const std::string& base);
     // ---- operations (folder_mode_ops.cpp) ----
     void OpenFile(CNbxNode* node, const std::string& name);
     void LeaveToNodeList();

@@ -92,7 +92,6 @@ int CFolderMode::WalkRemoteDir(std::vector<std::string>& folders, std::vector<st
                                std::vector<std::uint64_t>& sizes, const std::string& folderIn,
                                const std::string& base, bool recursive, int depth,
                                std::size_t& walked) {
-    const CNbxNode* node = Frame().CurrentNode();
     std::string folder = folderIn;
     if (folder.empty() || folder.back() != '/') {
         folder += '/';
@@ -108,6 +107,27 @@ int CFolderMode::WalkRemoteDir(std::vector<std::string>& folders, std::vector<st
         return FsResult::kLocalFailure;
     }
     folders.push_back(folder);
+    std::vector<std::string> subfolders;
+    int result = ListRemoteFolder(folder, base);
+    if (result == FsResult::kOk) {
+        result = CollectRemoteChildren(files, sizes, subfolders, folder, base);
+    }
+    if (result != FsResult::kOk || !recursive) {
+        return result;
+    }
+    for (const std::string& subfolder : subfolders) {
+        result = WalkRemoteDir(folders, files, sizes, subfolder, base, true, depth + 1, walked);
+        if (result != FsResult::kOk) {
+            return result;
+        }
+    }
+    return FsResult::kOk;
+}
+
+// One folder of the tree listed into the frame's file-system service, refused while the
+// listing of the view waits.
+int CFolderMode::ListRemoteFolder(const std::string& folder, const std::string& base) {
+    const CNbxNode* node = Frame().CurrentNode();
     if (node == nullptr || listing_) {
         WriteLog(LogLevel::Error,
                  StrPrintf("CTerraPaneView::ListRemoteDir(): CNbxFileSystemService::_LIST() "
@@ -137,8 +157,17 @@ int CFolderMode::WalkRemoteDir(std::vector<std::string>& folders, std::vector<st
                            base.c_str(), folder.c_str()));
         return FsResult::kLocalFailure;
     }
+    return FsResult::kOk;
+}
+
+// The files and subfolders of the listed folder, paths relative to `base`.
+int CFolderMode::CollectRemoteChildren(std::vector<std::string>& files,
+                                       std::vector<std::uint64_t>& sizes,
+                                       std::vector<std::string>& subfolders,
+                                       const std::string& folder, const std::string& base) {
+    CNbxFileSystemService& fileSystem = Frame().FileSystem();
+    const CNbxNode* node = Frame().CurrentNode();
     const std::string prefix = (node->node_name.empty() ? "" : "/" + node->node_name) + base;
-    std::vector<std::string> subfolders;
     for (const CNbxFile* entry = fileSystem.GetFirst(); entry != nullptr;
          entry = fileSystem.GetNext()) {
         // Only what lies in the listed folder; an answer naming anything else is ignored.
@@ -170,15 +199,6 @@ int CFolderMode::WalkRemoteDir(std::vector<std::string>& folders, std::vector<st
         } else {
             files.push_back(folder + child);
             sizes.push_back(entry->size);
-        }
-    }
-    if (!recursive) {
-        return FsResult::kOk;
-    }
-    for (const std::string& subfolder : subfolders) {
-        result = WalkRemoteDir(folders, files, sizes, subfolder, base, true, depth + 1, walked);
-        if (result != FsResult::kOk) {
-            return result;
         }
     }
     return FsResult::kOk;

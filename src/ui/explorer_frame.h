@@ -31,6 +31,8 @@ public:
     // The same window as the host's registry knows it.
     virtual CMainFrame* HostFrame() = 0;
     virtual CTerraPaneView* View() const = 0;
+    // The window is the one in front.
+    virtual bool IsInFront() const = 0;
 
     virtual int GetViewMode() const = 0;
     virtual void SetViewMode(int mode) = 0;
@@ -61,5 +63,6 @@ public:
 
 // The explorer frame of a window the host names; null for null.
 IExplorerFrame* ExplorerFrameOf(CMainFrame* frame);
+const IExplorerFrame* ExplorerFrameOf(const CMainFrame* frame);
 
 }  // namespace nbx::ui

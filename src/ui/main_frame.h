@@ -74,6 +74,7 @@ public:
     QWidget* FrameWidget() override { return this; }
     CMainFrame* HostFrame() override { return this; }
     CTerraPaneView* View() const override { return view_; }
+    bool IsInFront() const override;
     CNbxFileSystemService& FileSystem() override { return *fileSystem_; }
     const std::shared_ptr<CNbxFileSystemService>& SharedFileSystem() const { return fileSystem_; }
     // The frame's engines are given this long to end when it goes; one that does not is left

@@ -1,7 +1,6 @@
 #include "ui/terrapane_view.h"
 
 #include <QAbstractItemView>
-#include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -97,9 +96,8 @@ QImage ToQImage(const CNbxBitmap& bitmap) {
 
 std::function<bool(const CMainFrame* frame)> CTerraPaneView::isFrameInFront =
     [](const CMainFrame* frame) {
-        const IExplorerFrame* explorer = ExplorerFrameOf(const_cast<CMainFrame*>(frame));
-        return explorer != nullptr &&
-               QApplication::activeWindow() == const_cast<IExplorerFrame*>(explorer)->FrameWidget();
+        const IExplorerFrame* explorer = ExplorerFrameOf(frame);
+        return explorer != nullptr && explorer->IsInFront();
     };
 
 CTerraPaneView::CTerraPaneView(IExplorerFrame* frame)

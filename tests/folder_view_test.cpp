@@ -54,7 +54,7 @@ class ViewTestPeer {
 public:
     static const ImageList& Thumbs(const CTerraPaneView& view) { return *view.images_.thumbs; }
     static const std::map<std::string, int>& IconCache(const CTerraPaneView& view) {
-        return view.folder_->iconCache_;
+        return view.folder_->icons_.cache_;
     }
     static bool CreatingFolder(const CTerraPaneView& view) { return view.folder_->creatingFolder_; }
     static void ContextMenu(CTerraPaneView& view) { view.folder_->OnContextMenu(QPoint(5, 5)); }

@@ -6,7 +6,6 @@
 #include <QCursor>
 #include <QEventLoop>
 #include <QMetaObject>
-#include <QPainter>
 #include <QPixmap>
 #include <utility>
 
@@ -31,19 +30,9 @@ namespace {
 constexpr const char* kDirectoryKey = "._D_I_R_E_C_T_O_R_Y_";
 constexpr const char* kUpDirectoryKey = "._U_P_D_I_R_E_C_T_O_R_Y_";
 constexpr int kMinThumb = 48, kMaxThumb = 96;
-constexpr int kExtraLargeIcon = 48;
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-// Icon-cache keys of files and folders begin with "."; only thumbnails are keyed by paths.
-bool IsPathKey(const std::string& key) {
-    return !key.empty() && key.front() == '/';
-}
-
-std::string KeyFolder(const std::string& key) {
-    return key.substr(0, key.rfind('/') + 1);
 }
 
 std::string Extension(const std::string& name) {
@@ -56,27 +45,6 @@ std::string WithoutTrailingSlash(std::string path) {
         path.pop_back();
     }
     return path;
-}
-
-// The extra-large icon, centred on a transparent canvas of the thumbnail size.
-QPixmap CentredIcon(const QIcon& icon, QSize canvasSize) {
-    QPixmap canvas(canvasSize);
-    canvas.fill(Qt::transparent);
-    const QPixmap picture = icon.pixmap(kExtraLargeIcon, kExtraLargeIcon);
-    QPainter painter(&canvas);
-    painter.drawPixmap((canvasSize.width() - picture.width()) / 2,
-                       (canvasSize.height() - picture.height()) / 2, picture);
-    return canvas;
-}
-
-// The picture stretched to exactly the thumbnail size on white, aspect ratio not kept.
-QPixmap StretchedThumbnail(const QImage& image, QSize size) {
-    QPixmap canvas(size);
-    canvas.fill(Qt::white);
-    QPainter painter(&canvas);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRect(QPoint(0, 0), size), image);
-    return canvas;
 }
 
 // What the list shows now, as a view style; Large Icons and Icons share the icons style.
@@ -113,7 +81,7 @@ int StoredViewStyle(int style) {
 
 }  // namespace
 
-CFolderMode::CFolderMode(CTerraPaneView& view) : view_(view) {}
+CFolderMode::CFolderMode(CTerraPaneView& view) : view_(view), icons_(view) {}
 
 IExplorerFrame& CFolderMode::Frame() const {
     return view_.Frame();
@@ -123,13 +91,13 @@ IExplorerFrame& CFolderMode::Frame() const {
 
 void CFolderMode::ApplyThumbnail(const std::string& key, const std::string& name,
                                  const QImage& image) {
-    thumbBitmaps_[key] = image;
+    icons_.KeepBitmap(key, image);
     // A picture of a folder left meanwhile is kept for later, but changes no row of this one.
     if (Frame().GetViewMode() != IExplorerFrame::kModeFolder ||
-        KeyFolder(key) != ThumbFolderKey()) {
+        CFolderIcons::KeyFolder(key) != ThumbFolderKey()) {
         return;
     }
-    const int index = AddThumbnailImage(image, key, nbx::ui::FileIconForName(Q(name)));
+    const int index = icons_.AddThumbnail(image, key, nbx::ui::FileIconForName(Q(name)));
     const QString text = Q(name);
     for (int row = 0; row < view_.RowCount(); ++row) {
         const ViewItem* item = view_.Item(row);
@@ -152,52 +120,8 @@ std::string CFolderMode::ThumbFolderKey() const {
 
 // ---- icons ----------------------------------------------------------------------------------
 
-int CFolderMode::GetIconIndex(const std::string& key, const QIcon& icon) {
-    if (const auto found = iconCache_.find(key); found != iconCache_.end()) {
-        return found->second;
-    }
-    if (icon.isNull()) {
-        return -1;
-    }
-    ViewImages& images = view_.Images();
-    images.small.Add(icon.pixmap(images.small.Size()));
-    images.large.Add(icon.pixmap(images.large.Size()));
-    images.thumbs->Add(CentredIcon(icon, images.thumbs->Size()));
-    view_.ApplyImageLists();
-    const int index = images.large.Count() - 1;
-    iconCache_[key] = index;
-    iconSources_[key] = icon;
-    return index;
-}
-
-int CFolderMode::AddThumbnailImage(const QImage& bitmap, const std::string& key,
-                                   const QIcon& icon) {
-    if (const auto found = iconCache_.find(key); found != iconCache_.end()) {
-        return found->second;
-    }
-    if (bitmap.isNull()) {
-        return -1;
-    }
-    // Every list keeps one image per index, even where the platform has no icon for the type.
-    ViewImages& images = view_.Images();
-    images.small.Add(icon.isNull() ? QPixmap() : icon.pixmap(images.small.Size()));
-    images.large.Add(icon.isNull() ? QPixmap() : icon.pixmap(images.large.Size()));
-    images.thumbs->Add(StretchedThumbnail(bitmap, images.thumbs->Size()));
-    view_.ApplyImageLists();
-    const int index = images.large.Count() - 1;
-    iconCache_[key] = index;
-    iconSources_[key] = icon;
-    return index;
-}
-
-void CFolderMode::ForgetImages() {
-    iconCache_.clear();
-    iconSources_.clear();
-    thumbBitmaps_.clear();
-}
-
 int CFolderMode::FolderIconIndex() {
-    return GetIconIndex(kDirectoryKey, nbx::ui::FolderIcon());
+    return icons_.IconIndex(kDirectoryKey, nbx::ui::FolderIcon());
 }
 
 void CFolderMode::SetThumbnailSize(int width, int height) {
@@ -221,39 +145,11 @@ void CFolderMode::SetThumbnailSize(int width, int height) {
     ImageList* old = images.thumbs;
     ImageList* next = old == &images.thumbsA ? &images.thumbsB : &images.thumbsA;
     *next = ImageList(QSize(width, height));
-    RedrawThumbnails(*next);
+    icons_.Redraw(*next, ThumbFolderKey());
     images.thumbs = next;
     view_.ApplyImageLists();
     old->RemoveAll();
     view_.UpdateImages();
-}
-
-// Fills the new thumbnail list, one image per index of the old one: icons centred again,
-// pictures of this folder stretched again, pictures of other folders dropped from the cache.
-void CFolderMode::RedrawThumbnails(ImageList& next) {
-    const QSize size = next.Size();
-    QPixmap blank(size);
-    blank.fill(Qt::transparent);
-    for (int i = 0; i < view_.Images().thumbs->Count(); ++i) {
-        next.Add(blank);
-    }
-    const std::string folderKey = ThumbFolderKey();
-    for (auto it = iconCache_.begin(); it != iconCache_.end();) {
-        const std::string& key = it->first;
-        const int index = it->second;
-        if (!IsPathKey(key)) {
-            if (const auto icon = iconSources_.find(key); icon != iconSources_.end()) {
-                next.Replace(index, CentredIcon(icon->second, size));
-            }
-        } else if (KeyFolder(key) != folderKey) {
-            iconSources_.erase(key);
-            it = iconCache_.erase(it);
-            continue;
-        } else if (const auto bitmap = thumbBitmaps_.find(key); bitmap != thumbBitmaps_.end()) {
-            next.Replace(index, StretchedThumbnail(bitmap->second, size));
-        }
-        ++it;
-    }
 }
 
 // ---- listing --------------------------------------------------------------------------------
@@ -344,7 +240,7 @@ void CFolderMode::EnterMode() {
         view_.InsertColumn(2, Q(LoadString(606)), 120, Qt::AlignLeft);
         view_.InsertColumn(3, Q(LoadString(607)), 120, Qt::AlignLeft);
         view_.ResetImageLists();
-        GetIconIndex(kUpDirectoryKey, nbx::ui::UpFolderIcon());
+        icons_.IconIndex(kUpDirectoryKey, nbx::ui::UpFolderIcon());
     }
     Frame().SetViewMode(IExplorerFrame::kModeFolder);
 }
@@ -361,7 +257,8 @@ void CFolderMode::FillRows(const CNbxNode& node, const std::string& selfPath) {
          entry = fileSystem.GetNext()) {
         if (WithoutTrailingSlash(entry->name) == selfKey) {
             const std::string up = LoadString(600);
-            view_.InsertItemRow(0, Q(up), GetIconIndex(kUpDirectoryKey, nbx::ui::UpFolderIcon()),
+            view_.InsertItemRow(0, Q(up),
+                                icons_.IconIndex(kUpDirectoryKey, nbx::ui::UpFolderIcon()),
                                 ViewItem{.kind = RowKind::kUp, .size = 0, .name = up});
         } else {
             AddEntryRow(node, *entry, folderKey);
@@ -388,13 +285,13 @@ void CFolderMode::AddEntryRow(const CNbxNode& node, const CNbxFile& entry,
         return;
     }
     const QIcon icon = nbx::ui::FileIconForName(Q(name));
-    int image = GetIconIndex(Extension(name), icon);
+    int image = icons_.IconIndex(Extension(name), icon);
     if (nbx::ui::WantsThumbnail(node, name)) {
         const std::string key = folderKey + name;
-        if (const auto cached = iconCache_.find(key); cached != iconCache_.end()) {
-            image = cached->second;
-        } else if (const auto kept = thumbBitmaps_.find(key); kept != thumbBitmaps_.end()) {
-            image = AddThumbnailImage(kept->second, key, icon);
+        if (const std::optional<int> cached = icons_.Cached(key)) {
+            image = *cached;
+        } else if (const QImage* kept = icons_.KeptBitmap(key)) {
+            image = icons_.AddThumbnail(*kept, key, icon);
         } else {
             Frame().ThumbManager().RegisterThumb(
                 std::make_unique<CNbxFileThumb>(node, view_.CurrentPath() + name));

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/folder_icons.h"
 #include "ui/terrapane_view.h"
 #include "ui/view_mode.h"
 
@@ -46,7 +47,7 @@ public:
     // A thumbnail the engine made, keyed by "/node_name/path" (or the path without node_name).
     void ApplyThumbnail(const std::string& key, const std::string& name, const QImage& image);
     // The image lists were emptied: no cached index holds any more.
-    void ForgetImages();
+    void ForgetImages() { icons_.Forget(); }
     int ListRemoteDir(std::vector<std::string>& folders, std::vector<std::string>& files,
                       std::vector<std::uint64_t>& sizes, const std::string& folder,
                       const std::string& base, bool recursive);
@@ -113,12 +114,9 @@ private:
     void AddEntryRow(const CNbxNode& node, const CNbxFile& entry, const std::string& folderKey);
     int AddFolderRow(const std::string& name, int image, nbx::ui::RowKind kind, std::uint64_t size);
     void InstallListingWaitHook();
-    int GetIconIndex(const std::string& key, const QIcon& icon);
-    int AddThumbnailImage(const QImage& bitmap, const std::string& key, const QIcon& icon);
     int FolderIconIndex();
     // The folder part of thumbnail keys: the current path, below "/node_name" when there is one.
     std::string ThumbFolderKey() const;
-    void RedrawThumbnails(ImageList& next);
     // ---- trees (folder_tree.cpp) ----
     int WalkRemoteDir(std::vector<std::string>& folders, std::vector<std::string>& files,
                       std::vector<std::uint64_t>& sizes, const std::string& folder,
@@ -147,8 +145,6 @@ private:
     bool listing_ = false;
     std::optional<std::string> relistPath_;
     bool creatingFolder_ = false;
-    std::map<std::string, int> iconCache_;      // the image index of each icon-cache key
-    std::map<std::string, QIcon> iconSources_;  // the icon of each icon-cache key
-    std::map<std::string, QImage> thumbBitmaps_;
+    CFolderIcons icons_;
     std::map<int, std::shared_ptr<CNbxFileMonitor>> monitorTimers_;
 };

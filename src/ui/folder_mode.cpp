@@ -81,7 +81,7 @@ int StoredViewStyle(int style) {
 
 }  // namespace
 
-CFolderMode::CFolderMode(CTerraPaneView& view) : view_(view), icons_(view) {}
+CFolderMode::CFolderMode(CTerraPaneView& view) : view_(view), icons_(view), reupload_(*this) {}
 
 IExplorerFrame& CFolderMode::Frame() const {
     return view_.Frame();

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "ui/folder_icons.h"
+#include "ui/folder_reupload.h"
 #include "ui/terrapane_view.h"
 #include "ui/view_mode.h"
 
@@ -53,8 +54,8 @@ public:
                       const std::string& base, bool recursive);
     // The manager, thumbnail and monitor messages (1424, 1425, 1434, 1435, 1444, 1445).
     bool OnMessage(QEvent* event);
-    bool OwnsTimer(int timerId) const { return monitorTimers_.count(timerId) != 0; }
-    void OnTimer(int timerId);
+    bool OwnsTimer(int timerId) const { return reupload_.OwnsTimer(timerId); }
+    void OnTimer(int timerId) { reupload_.OnTimer(timerId); }
 
     void OnCommand(int command) override;
     bool IsCommandEnabled(int command) const override;
@@ -137,8 +138,6 @@ private:
     void OnRefresh();
     void AddRowMenuEntries(QMenu& menu, bool editable);
     void AddBackgroundMenuEntries(QMenu& menu, bool editable);
-    void OnFileMonitorClosedModified(const std::shared_ptr<CNbxFileMonitor>& monitor);
-    void AskReupload(const std::shared_ptr<CNbxFileMonitor>& monitor);
 
     CTerraPaneView& view_;
     // A folder listing waits for its answer; a listing asked for meanwhile follows it.
@@ -146,5 +145,5 @@ private:
     std::optional<std::string> relistPath_;
     bool creatingFolder_ = false;
     CFolderIcons icons_;
-    std::map<int, std::shared_ptr<CNbxFileMonitor>> monitorTimers_;
+    CReupload reupload_;
 };

@@ -13,7 +13,6 @@
 #include "comn/action_download.h"
 #include "comn/actions.h"
 #include "comn/comn_manager.h"
-#include "comn/dlg_progress.h"
 #include "monitor/file_monitor.h"
 #include "platform/format.h"
 #include "remotefs/ft_service.h"
@@ -30,17 +29,6 @@ using nbx::strings::LoadString;
 using namespace nbx::ui;
 
 namespace {
-
-constexpr int kReuploadRetryMs = 1000;
-
-// The text of string `id` with its one "%s" replaced; a translation cannot make it read more.
-std::string FormatOne(int id, const std::string& value) {
-    std::string text = LoadString(id);
-    if (const std::size_t at = text.find("%s"); at != std::string::npos) {
-        text.replace(at, 2, value);
-    }
-    return text;
-}
 
 QAction* AddMenuEntry(QMenu* to, int command, const char* text, bool enabled) {
     QAction* action = to->addAction(Tr(text));
@@ -460,7 +448,7 @@ bool CFolderMode::OnMessage(QEvent* event) {
             return true;
         case WM_FILE_MONITOR_CLOSED_MODIFIED:
             if (const auto monitor = monitorOf()) {
-                OnFileMonitorClosedModified(monitor);
+                reupload_.OnClosedModified(monitor);
             }
             return true;
         case WM_THUMB_DOWNLOAD_START:
@@ -474,55 +462,4 @@ bool CFolderMode::OnMessage(QEvent* event) {
         default:
             return false;
     }
-}
-
-void CFolderMode::OnFileMonitorClosedModified(const std::shared_ptr<CNbxFileMonitor>& monitor) {
-    if (!view_.IsBusy() && CTerraPaneView::isFrameInFront &&
-        CTerraPaneView::isFrameInFront(Frame().HostFrame())) {
-        AskReupload(monitor);
-        return;
-    }
-    // Asked later, when no batch runs and the window is in front.
-    const int timer = view_.startTimer(kReuploadRetryMs);
-    if (timer == 0) {
-        AskReupload(monitor);
-    } else {
-        monitorTimers_[timer] = monitor;
-    }
-}
-
-void CFolderMode::OnTimer(int timerId) {
-    const auto found = monitorTimers_.find(timerId);
-    if (found == monitorTimers_.end()) {
-        return;
-    }
-    view_.killTimer(timerId);
-    std::shared_ptr<CNbxFileMonitor> monitor = std::move(found->second);
-    monitorTimers_.erase(found);
-    QObject* target = &view_;
-    if (IExplorerHost* app = ExplorerHost()) {
-        if (IExplorerFrame* main = ExplorerFrameOf(app->MainWindow());
-            main != nullptr && main->View() != nullptr) {
-            target = main->View();
-        }
-    }
-    PostMessage(target, WM_FILE_MONITOR_CLOSED_MODIFIED, monitor);
-}
-
-void CFolderMode::AskReupload(const std::shared_ptr<CNbxFileMonitor>& monitor) {
-    const std::string& remotePath = monitor->GetRemotePath();
-    if (ShowMessageText(&view_, 224, FormatOne(224, remotePath), MsgIcon::kQuestion,
-                        MsgButtons::kYesNo) == kIdYes) {
-        BeginActions(false);
-        Frame().SetProgressTitle(301);
-        Frame().SetProgressPreparing();
-        if (CDlgProgress* progress = Frame().Progress()) {
-            progress->ShowProgress();
-        }
-        RegisterAction(new CNbxComnActionUpload(&monitor->GetNode(), remotePath,
-                                                monitor->GetLocalPath(), remotePath),
-                       "CTerraPaneView::OnFileMonitorClosedModified", "CNbxComnActionUpload");
-        EndActions("CTerraPaneView::OnFileMonitorClosedModified");
-    }
-    monitor->MarkHandled();
 }

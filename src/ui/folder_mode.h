@@ -138,6 +138,7 @@ private:
     void OnRefresh();
     void AddRowMenuEntries(QMenu& menu, bool editable);
     void AddBackgroundMenuEntries(QMenu& menu, bool editable);
+    void OnAsyncTransfer(bool started);
 
     CTerraPaneView& view_;
     // A folder listing waits for its answer; a listing asked for meanwhile follows it.

@@ -30,6 +30,14 @@ using namespace nbx::ui;
 
 namespace {
 
+// The file monitor a monitor message carries; null without one.
+std::shared_ptr<CNbxFileMonitor> MonitorOf(const NbxEvent& message) {
+    if (const auto* monitor = std::any_cast<std::shared_ptr<CNbxFileMonitor>>(&message.wparam)) {
+        return *monitor;
+    }
+    return nullptr;
+}
+
 QAction* AddMenuEntry(QMenu* to, int command, const char* text, bool enabled) {
     QAction* action = to->addAction(Tr(text));
     action->setData(command);
@@ -420,34 +428,18 @@ bool CFolderMode::OnMessage(QEvent* event) {
     if (message == nullptr) {
         return false;
     }
-    auto monitorOf = [message]() -> std::shared_ptr<CNbxFileMonitor> {
-        if (const auto* monitor =
-                std::any_cast<std::shared_ptr<CNbxFileMonitor>>(&message->wparam)) {
-            return *monitor;
-        }
-        return nullptr;
-    };
-    IExplorerHost* app = ExplorerHost();
     switch (message->Message()) {
         case WM_ASYNC_TRANSFER_START:
-            WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncTransferStart() invoked...");
-            if (app != nullptr) {
-                app->AsyncTransferStarted(Frame().HostFrame());
-            }
-            return true;
         case WM_ASYNC_TRANSFER_FINISH:
-            WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncTransferFinish() invoked...");
-            if (app != nullptr) {
-                app->FrameFinishedAsyncTransfer(Frame().HostFrame());
-            }
+            OnAsyncTransfer(message->Message() == WM_ASYNC_TRANSFER_START);
             return true;
         case WM_FILE_MONITOR_CLOSED:
-            if (const auto monitor = monitorOf()) {
+            if (const auto monitor = MonitorOf(*message)) {
                 monitor->MarkHandled();
             }
             return true;
         case WM_FILE_MONITOR_CLOSED_MODIFIED:
-            if (const auto monitor = monitorOf()) {
+            if (const auto monitor = MonitorOf(*message)) {
                 reupload_.OnClosedModified(monitor);
             }
             return true;
@@ -461,5 +453,20 @@ bool CFolderMode::OnMessage(QEvent* event) {
             return true;
         default:
             return false;
+    }
+}
+
+// The host counts the frames whose shell transfers run.
+void CFolderMode::OnAsyncTransfer(bool started) {
+    WriteLog(LogLevel::Info, started ? "CTerraPaneView::OnAsyncTransferStart() invoked..."
+                                     : "CTerraPaneView::OnAsyncTransferFinish() invoked...");
+    IExplorerHost* app = ExplorerHost();
+    if (app == nullptr) {
+        return;
+    }
+    if (started) {
+        app->AsyncTransferStarted(Frame().HostFrame());
+    } else {
+        app->FrameFinishedAsyncTransfer(Frame().HostFrame());
     }
 }

@@ -33,6 +33,7 @@
 #include "support/ui_test_support.h"
 #include "support/webdav_server.h"
 #include "ui/dlg_progress.h"
+#include "ui/folder_mode.h"
 #include "ui/main_frame.h"
 #include "ui/terrapane_view.h"
 #include "widgets/dlg_modal.h"
@@ -51,12 +52,12 @@ using namespace nbx::ui;
 // The view's insides that the tests look at.
 class ViewTestPeer {
 public:
-    static const ImageList& Thumbs(const CTerraPaneView& view) { return *view.thumbs_; }
+    static const ImageList& Thumbs(const CTerraPaneView& view) { return *view.images_.thumbs; }
     static const std::map<std::string, int>& IconCache(const CTerraPaneView& view) {
-        return view.iconCache_;
+        return view.folder_->icons_.cache_;
     }
-    static bool CreatingFolder(const CTerraPaneView& view) { return view.creatingFolder_; }
-    static void ContextMenu(CTerraPaneView& view) { view.FolderView_OnContextMenu(QPoint(5, 5)); }
+    static bool CreatingFolder(const CTerraPaneView& view) { return view.folder_->creatingFolder_; }
+    static void ContextMenu(CTerraPaneView& view) { view.folder_->OnContextMenu(QPoint(5, 5)); }
 };
 
 namespace {
@@ -255,19 +256,19 @@ TEST_F(FolderViewTest, ListsRowsWithTheirSizeAndTypeColumns) {
     EXPECT_EQ(view_->CurrentPath(), "/docs/");
     ASSERT_EQ(view_->RowCount(), 8);
     EXPECT_EQ(view_->Text(0), "..") << "the listing holds the folder itself: the up entry first";
-    EXPECT_EQ(view_->Item(0)->kind, ViewItem::kUp);
+    EXPECT_EQ(view_->Item(0)->kind, RowKind::kUp);
     for (const File& file : files) {
         const int row = RowOf(file.name);
         ASSERT_GE(row, 0) << file.name;
         EXPECT_EQ(view_->Text(row, 1).toStdString(), file.sizeText) << file.name;
         EXPECT_EQ(view_->Text(row, 2).toStdString(), file.typeText) << file.name;
         EXPECT_FALSE(view_->Text(row, 3).isEmpty()) << "the server's date: " << file.name;
-        EXPECT_EQ(view_->Item(row)->kind, ViewItem::kFile);
+        EXPECT_EQ(view_->Item(row)->kind, RowKind::kFile);
         EXPECT_EQ(view_->Item(row)->size, file.size);
     }
     const int sub = RowOf("sub");
     ASSERT_GE(sub, 0);
-    EXPECT_EQ(view_->Item(sub)->kind, ViewItem::kFolder);
+    EXPECT_EQ(view_->Item(sub)->kind, RowKind::kFolder);
     EXPECT_EQ(view_->Text(sub, 1), "");
     EXPECT_EQ(view_->Text(sub, 2), "File Folder");
     EXPECT_EQ(frame_->StatusText(0), "8 objects");

@@ -16,6 +16,7 @@ using nbx::ui::AddressItem;
 using nbx::ui::CompareRule;
 using nbx::ui::FolderRowInfo;
 using nbx::ui::NodeRowInfo;
+using nbx::ui::RowKind;
 using nbx::ui::StatusTexts;
 
 CNbxNode Node(int nodeType, int deviceType, std::string title, std::string rootDir = "/",
@@ -427,11 +428,14 @@ TEST(FolderRowTest, ListingAndEditingRules) {
 // ---- Status bar --------------------------------------------------------------------------
 
 TEST(StatusBarTest, FolderView) {
-    const FolderRowInfo up{.kind = 2};
-    const FolderRowInfo dir{.kind = 1, .typeText = "File Folder", .dateText = "d0"};
-    const FolderRowInfo small{
-        .kind = 0, .size = 1536 * 1024, .typeText = "PNG File", .dateText = "Sun, 06 Nov"};
-    const FolderRowInfo empty{.kind = 0, .size = 0, .typeText = "File", .dateText = "d1"};
+    const FolderRowInfo up{.kind = RowKind::kUp};
+    const FolderRowInfo dir{.kind = RowKind::kFolder, .typeText = "File Folder", .dateText = "d0"};
+    const FolderRowInfo small{.kind = RowKind::kFile,
+                              .size = 1536 * 1024,
+                              .typeText = "PNG File",
+                              .dateText = "Sun, 06 Nov"};
+    const FolderRowInfo empty{
+        .kind = RowKind::kFile, .size = 0, .typeText = "File", .dateText = "d1"};
     const std::vector<FolderRowInfo> rows = {up, dir, small, empty};
     struct Case {
         const char* name;
@@ -464,11 +468,12 @@ TEST(StatusBarTest, NodeView) {
     CNbxNode phone = Node(NodeType::ServiceNode, DeviceKind::Handset, "Phone", "/", "ph1");
     phone.state = NodeState::Online;
     const CNbxNode disk = Node(NodeType::ServiceNode, DeviceKind::Disk, "Disk", "/", "");
-    const NodeRowInfo addNode{.kind = 3, .description = "Add new Nimbex node"};
-    const NodeRowInfo addShare{.kind = 5, .description = "Add new Shared Folder"};
-    const NodeRowInfo phoneRow{.kind = 4, .node = &phone};
-    const NodeRowInfo diskRow{.kind = 4, .node = &disk};
-    const NodeRowInfo lostRow{.kind = 6, .node = nullptr};
+    const NodeRowInfo addNode{.kind = RowKind::kAddNode, .description = "Add new Nimbex node"};
+    const NodeRowInfo addShare{.kind = RowKind::kAddSharedFolder,
+                               .description = "Add new Shared Folder"};
+    const NodeRowInfo phoneRow{.kind = RowKind::kServiceNode, .node = &phone};
+    const NodeRowInfo diskRow{.kind = RowKind::kServiceNode, .node = &disk};
+    const NodeRowInfo lostRow{.kind = RowKind::kOtherNode, .node = nullptr};
     const std::vector<NodeRowInfo> rows = {addShare, addNode, phoneRow, diskRow, lostRow};
     struct Case {
         const char* name;

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <tuple>
@@ -24,6 +25,7 @@
 #include "support/ui_test_support.h"
 #include "support/webdav_server.h"
 #include "ui/main_frame.h"
+#include "ui/node_list_mode.h"
 #include "ui/terrapane_view.h"
 #include "widgets/dlg_modal.h"
 #include "widgets/icons.h"
@@ -35,11 +37,11 @@ public:
     static bool RenameNode(CTerraPaneView& view, const std::string& oldTitle, int row,
                            const std::string& newTitle) {
         view.oldName_ = oldTitle;
-        return view.RenameNode(row, newTitle);
+        return view.nodes_->RenameNode(row, newTitle);
     }
-    static const ImageList& SmallImages(const CTerraPaneView& view) { return view.small_; }
+    static const ImageList& SmallImages(const CTerraPaneView& view) { return view.images_.small; }
     static std::unique_ptr<QMenu> ContextMenu(CTerraPaneView& view) {
-        return view.NodeView_BuildContextMenu();
+        return view.nodes_->BuildContextMenu();
     }
 };
 
@@ -163,8 +165,8 @@ TEST_F(ViewTest, WithoutNodesOnlyTheTwoAddEntriesAreListedInConfiguration) {
     EXPECT_EQ(ShownTexts(view),
               (std::vector<std::string>{"Configuration", "Add Shared Folder", "Add Node"}));
     ASSERT_EQ(view.RowCount(), 2);
-    EXPECT_EQ(view.Item(0)->kind, ViewItem::kAddSharedFolder);
-    EXPECT_EQ(view.Item(1)->kind, ViewItem::kAddNode);
+    EXPECT_EQ(view.Item(0)->kind, RowKind::kAddSharedFolder);
+    EXPECT_EQ(view.Item(1)->kind, RowKind::kAddNode);
     EXPECT_EQ(view.Image(0), 1);
     EXPECT_EQ(view.Image(1), 0);
     EXPECT_EQ(RowTexts(view, 2),
@@ -186,16 +188,16 @@ TEST_F(ViewTest, NodesAreGroupedSortedAndShownWithTheirIconsAndTexts) {
 
     struct Expected {
         const char* title;
-        int kind;
+        RowKind kind;
         int image;
         const char* device;
         const char* nodeName;
     };
     for (const Expected& e : {
-             Expected{"My Disk", ViewItem::kServiceNode, 11, "Disk", ""},
-             Expected{"Workbench", ViewItem::kServiceNode, 8, "Workstation", "dev-Workbench"},
-             Expected{"Phone", ViewItem::kServiceNode, 5, "Smartphone", "dev-Phone"},
-             Expected{"Album", ViewItem::kOtherNode, 2, "Unknown", "dev-Album"},
+             Expected{"My Disk", RowKind::kServiceNode, 11, "Disk", ""},
+             Expected{"Workbench", RowKind::kServiceNode, 8, "Workstation", "dev-Workbench"},
+             Expected{"Phone", RowKind::kServiceNode, 5, "Smartphone", "dev-Phone"},
+             Expected{"Album", RowKind::kOtherNode, 2, "Unknown", "dev-Album"},
          }) {
         SCOPED_TRACE(e.title);
         const int row = RowOf(view, e.title);
@@ -384,6 +386,39 @@ TEST_F(ViewTest, AnUnconfiguredNodeIsReportedAndNotOpened) {
         EXPECT_EQ(boxes.Ids(), std::vector<int>{message});
         EXPECT_EQ(Frame()->GetViewMode(), CMainFrame::kModeNodes);
         EXPECT_EQ(Frame()->CurrentNode(), nullptr);
+    }
+}
+
+// Until the configuration dialogs exist, the entries that would open one say so instead of
+// doing nothing, and change nothing.
+TEST_F(ViewTest, EntriesWithoutTheirConfigurationDialogSaySo) {
+    SeedNodes({Unreachable("Alpha", NodeType::ServiceNode, DeviceKind::Workstation)});
+    StartApp();
+    CTerraPaneView& view = *View();
+    MessageBoxRecorder boxes;
+    struct Case {
+        const char* row;
+        std::function<void()> act;
+    };
+    const Case cases[] = {
+        {"Add Node", [&] { Press(view.CurrentItemView(), Qt::Key_Return); }},
+        {"Add Shared Folder", [&] { view.OnCommand(ID_FILE_OPEN_ITEM); }},
+        {"Alpha", [&] { view.OnCommand(ID_FILE_EDIT); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row);
+        boxes.Clear();
+        Select(view, {c.row});
+        ASSERT_TRUE(view.IsCommandEnabled(ID_FILE_OPEN_ITEM));
+        c.act();
+        ASSERT_TRUE(PollUntil([&] { return !boxes.Boxes().empty(); }));
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_EQ(boxes.Boxes()[0].text, "This configuration dialog is not available yet.");
+        EXPECT_EQ(boxes.Boxes()[0].icon, MsgIcon::kInformation);
+        EXPECT_EQ(boxes.Boxes()[0].buttons, MsgButtons::kOk);
+        EXPECT_EQ(Frame()->GetViewMode(), CMainFrame::kModeNodes);
+        EXPECT_EQ(App().TopFrameCount(), 1);
+        EXPECT_NE(Nodes().lookup("Alpha"), nullptr);
     }
 }
 

@@ -620,5 +620,9 @@ User Name:%s</source>
         <source>NimbexShell</source>
         <translation>NimbexShell</translation>
     </message>
+    <message>
+        <source>This configuration dialog is not available yet.</source>
+        <translation>この設定ダイアログはまだ利用できません。</translation>
+    </message>
 </context>
 </TS>

@@ -620,5 +620,9 @@ User Name:%s</source>
         <source>NimbexShell</source>
         <translation>NimbexShell</translation>
     </message>
+    <message>
+        <source>This configuration dialog is not available yet.</source>
+        <translation>此配置对话框尚不可用。</translation>
+    </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 #include "ui/main_frame.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -60,7 +61,19 @@ bool IsAppCommand(int command) {
 
 }  // namespace
 
+nbx::ui::IExplorerFrame* nbx::ui::ExplorerFrameOf(CMainFrame* frame) {
+    return frame;
+}
+
+const nbx::ui::IExplorerFrame* nbx::ui::ExplorerFrameOf(const CMainFrame* frame) {
+    return frame;
+}
+
 std::chrono::milliseconds CMainFrame::stopTimeout{5000};
+
+bool CMainFrame::IsInFront() const {
+    return QApplication::activeWindow() == this;
+}
 
 CMainFrame::CMainFrame() : tempFolder_(nbx::xdg::PrivateTempDir()) {
     setAttribute(Qt::WA_DeleteOnClose);

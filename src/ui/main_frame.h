@@ -19,6 +19,7 @@
 #include "comn/comn_manager.h"
 #include "monitor/thumb_manager.h"
 #include "remotefs/fs_service.h"
+#include "ui/explorer_frame.h"
 #include "ui/ui_logic.h"
 #include "ui/window_settings.h"
 #include "widgets/dlg_modal.h"
@@ -59,11 +60,10 @@ private:
     std::vector<nbx::ui::AddressItem> records_;
 };
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public nbx::ui::IExplorerFrame {
     Q_OBJECT
 public:
     static constexpr int kWidth = 740, kHeight = 480, kMinSize = 356;
-    enum ViewMode : int { kModeNone = 0, kModeNodes = 1, kModeFolder = 2 };
 
     CMainFrame();
     ~CMainFrame() override;
@@ -72,46 +72,49 @@ public:
     bool Create();
 
     // The view and what the view reads directly.
-    CTerraPaneView* View() const { return view_; }
-    CNbxFileSystemService& FileSystem() { return *fileSystem_; }
+    QWidget* FrameWidget() override { return this; }
+    CMainFrame* HostFrame() override { return this; }
+    CTerraPaneView* View() const override { return view_; }
+    bool IsInFront() const override;
+    CNbxFileSystemService& FileSystem() override { return *fileSystem_; }
     const std::shared_ptr<CNbxFileSystemService>& SharedFileSystem() const { return fileSystem_; }
     // The frame's engines are given this long to end when it goes; one that does not is left
     // to end by itself, with everything it uses kept alive until then. Tests shorten it.
     static std::chrono::milliseconds stopTimeout;
-    CNbxComnManager& ComnManager() { return comnManager_; }
-    CNbxFileThumbManager& ThumbManager() { return thumbManager_; }
-    CDlgProgress* Progress() const { return progress_; }
-    CNbxNode* CurrentNode() const { return currentNode_; }
-    void SetCurrentNode(CNbxNode* node) { currentNode_ = node; }
+    CNbxComnManager& ComnManager() override { return comnManager_; }
+    CNbxFileThumbManager& ThumbManager() override { return thumbManager_; }
+    CDlgProgress* Progress() const override { return progress_; }
+    CNbxNode* CurrentNode() const override { return currentNode_; }
+    void SetCurrentNode(CNbxNode* node) override { currentNode_ = node; }
     const std::string& TempFolder() const { return tempFolder_; }
-    int GetViewMode() const { return viewMode_; }
+    int GetViewMode() const override { return viewMode_; }
     // The view calls it once the columns of the mode are made; they get the widths the mode's
     // columns had last.
-    void SetViewMode(int mode);
+    void SetViewMode(int mode) override;
     bool IsNavigating() const { return navigating_; }
     CAddressBar* AddressBar() const { return addressBar_; }
     // The actions of the keys that no menu shows, in the order F2, F5, parent, Ctrl+L, Ctrl+W.
     const std::vector<QAction*>& KeyActions() const { return keyActions_; }
 
     // Refills the address bar for the path and sets the window title.
-    void SetLocation(const std::string& path);
+    void SetLocation(const std::string& path) override;
     // Lists the address selected in the address bar; reports a failure with a message box.
-    bool NavigateFromAddress();
+    bool NavigateFromAddress() override;
     // Leaves the current node and shows the node list.
-    void ShowNodeView();
+    void ShowNodeView() override;
     // ID_REFRESH_LOCATION.
-    void RefreshLocation();
+    void RefreshLocation() override;
     void LayoutStatusBar();
-    void SetStatusText(int part, const QString& text);
+    void SetStatusText(int part, const QString& text) override;
     QString StatusText(int part) const;
-    void SetProgressTitle(int stringId);
-    void SetProgressPreparing();
-    void SetBigIcon(int resource);
+    void SetProgressTitle(int stringId) override;
+    void SetProgressPreparing() override;
+    void SetBigIcon(int resource) override;
 
     // The thumbnail slider (12..24; thumbnails 4 × position).
     QSlider* Slider() const { return slider_; }
-    void ShowSlider(bool show);
-    void SetSliderPosition(int position);
+    void ShowSlider(bool show) override;
+    void SetSliderPosition(int position) override;
 
     // What the window keeps between sessions (place, size, column widths per mode, the node
     // list's style). Applied before the window is first shown; a place off every screen is
@@ -127,7 +130,7 @@ public:
     // The action of a command number; every menu entry and shortcut is one.
     QAction* Action(int command) const;
     // Updates the enabled and checked states of the actions (the view decides most).
-    void UpdateCommands();
+    void UpdateCommands() override;
 
     // Typed and picked addresses (also reachable through the events).
     void OnAddressEntered();

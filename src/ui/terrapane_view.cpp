@@ -14,31 +14,18 @@
 
 #include "base/session_log.h"
 #include "comn/actions.h"
+#include "monitor/thumb.h"
 #include "nodes/nbx_node.h"
 #include "platform/format.h"
-#include "ui/main_frame.h"
-#include "widgets/dlg_modal.h"  // main_frame.h keeps a QPointer to the About box
+#include "ui/folder_mode.h"
+#include "ui/node_list_mode.h"
+#include "widgets/message_box.h"
+#include "widgets/qimage_decoder.h"
 #include "widgets/ui_events.h"
 
 using namespace nbx::ui;
 
 namespace {
-
-// The node's view_style value for each view style (-1 .. 3).
-int StoredViewStyle(int style) {
-    switch (style) {
-        case CTerraPaneView::kLargeIcons:
-            return 4;
-        case CTerraPaneView::kDetails:
-            return 3;
-        case CTerraPaneView::kSmallIcons:
-            return 1;
-        case CTerraPaneView::kListStyle:
-            return 2;
-        default:
-            return 0;
-    }
-}
 
 int ViewStyleOfCommand(int command) {
     switch (command) {
@@ -69,23 +56,67 @@ bool IsLabelEditCommand(int command) {
            command == ID_EDIT_UNDO || command == ID_EDIT_SELECT_ALL;
 }
 
+// The command of a key pressed with Control: Enter and Delete are 0 (as without Control),
+// another key without a command -1.
+int CommandOfControlKey(int key) {
+    switch (key) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Delete:
+            return 0;
+        case Qt::Key_A:
+            return ID_EDIT_SELECT_ALL;
+        case Qt::Key_C:
+            return ID_EDIT_COPY;
+        case Qt::Key_V:
+            return ID_EDIT_PASTE;
+        case Qt::Key_X:
+            return ID_EDIT_CUT;
+        case Qt::Key_Z:
+            return ID_EDIT_UNDO;
+        default:
+            return -1;
+    }
+}
+
+QImage ToQImage(const CNbxBitmap& bitmap) {
+    if (const auto* qbitmap = dynamic_cast<const CQImageBitmap*>(&bitmap)) {
+        return qbitmap->Image();
+    }
+    QImage image(bitmap.Width(), bitmap.Height(), QImage::Format_ARGB32);
+    for (int y = 0; y < bitmap.Height(); ++y) {
+        for (int x = 0; x < bitmap.Width(); ++x) {
+            image.setPixel(x, y, bitmap.Pixel(x, y));
+        }
+    }
+    return image;
+}
+
 }  // namespace
 
-CTerraPaneView::CTerraPaneView(CMainFrame* frame) : SListView(frame), frame_(frame) {
+std::function<bool(const CMainFrame* frame)> CTerraPaneView::isFrameInFront =
+    [](const CMainFrame* frame) {
+        const IExplorerFrame* explorer = ExplorerFrameOf(frame);
+        return explorer != nullptr && explorer->IsInFront();
+    };
+
+CTerraPaneView::CTerraPaneView(IExplorerFrame* frame)
+    : SListView(frame->FrameWidget()),
+      frame_(frame),
+      nodes_(std::make_unique<CNodeListMode>(*this)),
+      folder_(std::make_unique<CFolderMode>(*this)) {
     // Labels are edited only through BeginLabelEdit (Rename, New Folder), which asks the mode.
     ready_ = true;
 }
 
 CTerraPaneView::~CTerraPaneView() {
-    delete nodeDialog_.data();
-    delete notifier_.data();
+    nodes_.reset();  // closes the node dialogs first
     // Only the records: the rows go with the list, and deleting them here would signal a
     // selection change to a frame that may be half gone.
     for (int row = 0; row < RowCount(); ++row) {
         delete reinterpret_cast<ViewItem*>(Data(row));
     }
-    iconCache_.clear();
-    thumbBitmaps_.clear();
+    folder_->ForgetImages();
     // Only what this program put there: another program's clipboard is not ours to empty.
     if (QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard != nullptr && clipboard->ownsClipboard()) {
@@ -94,17 +125,28 @@ CTerraPaneView::~CTerraPaneView() {
 }
 
 void CTerraPaneView::InitialUpdate() {
-    thumbWidth_ = thumbHeight_ = 48;
-    small_ = ImageList(QSize(16, 16));
-    large_ = ImageList(QSize(32, 32));
-    thumbsA_ = ImageList(QSize(48, 48));
-    thumbsB_ = ImageList(QSize(48, 48));
-    thumbs_ = &thumbsA_;
-    SetImageLists(&small_, viewStyle_ == kLargeIcons ? thumbs_ : &large_);
+    images_.thumbWidth = images_.thumbHeight = 48;
+    images_.small = ImageList(QSize(16, 16));
+    images_.large = ImageList(QSize(32, 32));
+    images_.thumbsA = ImageList(QSize(48, 48));
+    images_.thumbsB = ImageList(QSize(48, 48));
+    images_.thumbs = &images_.thumbsA;
+    ApplyImageLists();
     frame_->ThumbManager().SetCallback(ThumbCallback());
-    CreateNodeViewColumns();
+    nodes_->CreateColumns();
     SetBackground(QColor(247, 247, 255));
     SetViewStyle(kIcons);
+}
+
+CViewMode* CTerraPaneView::ActiveMode() const {
+    switch (frame_->GetViewMode()) {
+        case IExplorerFrame::kModeNodes:
+            return nodes_.get();
+        case IExplorerFrame::kModeFolder:
+            return folder_.get();
+        default:
+            return nullptr;
+    }
 }
 
 // ---- Rows ---------------------------------------------------------------------------------
@@ -145,14 +187,73 @@ ViewItem* CTerraPaneView::MutableItem(int row) {
     return const_cast<ViewItem*>(Item(row));
 }
 
-void CTerraPaneView::MoveKindToTop(int kind) {
+void CTerraPaneView::MoveKindToTop(RowKind kind) {
     for (int row = RowCount() - 1; row >= 0; --row) {
         const ViewItem* item = Item(row);
         if (item != nullptr && item->kind == kind) {
-            MoveRowToTop(row, kind == ViewItem::kUp ? -1 : 0);
+            MoveRowToTop(row, kind == RowKind::kUp ? -1 : 0);
             return;
         }
     }
+}
+
+// ---- Images -------------------------------------------------------------------------------
+
+void CTerraPaneView::ApplyImageLists() {
+    SetImageLists(&images_.small, viewStyle_ == kLargeIcons ? images_.thumbs : &images_.large);
+}
+
+void CTerraPaneView::ResetImageLists() {
+    images_.small.RemoveAll();
+    images_.large.RemoveAll();
+    images_.thumbs->RemoveAll();
+    folder_->ForgetImages();
+    UpdateImages();
+}
+
+// ---- Modes' entry points ------------------------------------------------------------------
+
+int CTerraPaneView::Navigate(const std::string& path) {
+    return folder_->Navigate(path);
+}
+
+void CTerraPaneView::ListNodes() {
+    nodes_->ListNodes();
+}
+
+bool CTerraPaneView::OpenNode(const std::string& title, const std::string& path) {
+    return nodes_->OpenNode(title, path);
+}
+
+void CTerraPaneView::UpdateNodeState(const std::string& title, int state) {
+    nodes_->UpdateNodeState(title, state);
+}
+
+int CTerraPaneView::NodeViewStyle() const {
+    return nodes_->ViewStyle();
+}
+
+void CTerraPaneView::SetNodeViewStyle(int style) {
+    nodes_->SetViewStyle(style);
+}
+
+void CTerraPaneView::GoUp() {
+    folder_->GoUp();
+}
+
+void CTerraPaneView::SetThumbnailSize(int width, int height) {
+    folder_->SetThumbnailSize(width, height);
+}
+
+int CTerraPaneView::ListRemoteDir(std::vector<std::string>& folders,
+                                  std::vector<std::string>& files,
+                                  std::vector<std::uint64_t>& sizes, const std::string& folder,
+                                  const std::string& base, bool recursive) {
+    return folder_->ListRemoteDir(folders, files, sizes, folder, base, recursive);
+}
+
+bool CTerraPaneView::EndOpenDialogs(int code) {
+    return nodes_->EndOpenDialogs(code);
 }
 
 // ---- Manager ------------------------------------------------------------------------------
@@ -169,14 +270,105 @@ void CTerraPaneView::RegisterRefresh(const char* method) {
     WriteLog(LogLevel::Info, nbx::StrPrintf("%s(): registered CNbxComnActionRefresh()", method));
     // Runs on the engine thread and waits for the listing. The frame may be gone by then: the
     // guard is read on the ui thread only, where the frame is destroyed.
-    auto frame = std::make_shared<QPointer<CMainFrame>>(frame_);
-    frame_->ComnManager().RegisterAction(new CNbxComnActionRefresh([frame] {
-        RunOnUiThreadAndWait(QCoreApplication::instance(), [&frame] {
-            if (CMainFrame* f = frame->data()) {
-                f->RefreshLocation();
+    auto window = std::make_shared<QPointer<QWidget>>(frame_->FrameWidget());
+    IExplorerFrame* frame = frame_;
+    frame_->ComnManager().RegisterAction(new CNbxComnActionRefresh([window, frame] {
+        RunOnUiThreadAndWait(QCoreApplication::instance(), [&window, frame] {
+            if (!window->isNull()) {
+                frame->RefreshLocation();
             }
         });
     }));
+}
+
+// The communication manager's callbacks (engine thread).
+
+void CTerraPaneView::OnComnActionSuccess() {
+    WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionSuccess() invoked...");
+}
+
+void CTerraPaneView::OnComnActionAborted() {
+    WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionAborted() invoked...");
+}
+
+void CTerraPaneView::OnComnActionError() {
+    WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionError() invoked...");
+    // Shown on the ui thread; the engine waits for the answer.
+    ShowMessage(this, 206, MsgIcon::kExclamation);
+}
+
+void CTerraPaneView::OnAsyncOperationStart() {
+    WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncOperationStart() callback invoked...");
+    busy_ = true;
+    PostMessage(this, WM_ASYNC_TRANSFER_START);
+}
+
+void CTerraPaneView::OnAsyncOperationFinish(int /*result*/, int /*effect*/) {
+    WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncOperationFinish() callback invoked...");
+    busy_ = false;
+    PostMessage(this, WM_ASYNC_TRANSFER_FINISH);
+}
+
+// ---- Thumbnails arriving from the engine thread -------------------------------------------
+
+// Runs on the thumbnail engine's thread. It only hands its results to the ui thread, where the
+// view, if it still exists, takes them; it never touches the view itself.
+class CTerraPaneView::ThumbCallbackImpl : public IFileThumbManagerCallback {
+public:
+    explicit ThumbCallbackImpl(CTerraPaneView* view) : view_(view) {}
+
+    void OnFileThumbDownloadStart() override {
+        WriteLog(LogLevel::Info, "CTerraPaneView::OnFileThumbDownloadStart() callback invoked...");
+        Post([](CTerraPaneView& view) { view.OnThumbBatch(true); });
+    }
+    void OnFileThumbDownloadFinish() override {
+        WriteLog(LogLevel::Info, "CTerraPaneView::OnFileThumbDownloadFinish() callback invoked...");
+        Post([](CTerraPaneView& view) { view.OnThumbBatch(false); });
+    }
+    void OnFileThumbDownloaded(CNbxFileThumb& thumb) override {
+        std::unique_ptr<CNbxBitmap> bitmap = thumb.TakeBitmap();
+        if (bitmap == nullptr) {
+            return;
+        }
+        QImage image = ToQImage(*bitmap);
+        const std::string& path = thumb.GetRemotePath();
+        const std::string& nodeName = thumb.GetNode().node_name;
+        std::string key = nodeName.empty() ? path : "/" + nodeName + path;
+        std::string name = path.substr(path.rfind('/') + 1);
+        Post([key = std::move(key), name = std::move(name), image = std::move(image)](
+                 CTerraPaneView& view) { view.Folder().ApplyThumbnail(key, name, image); });
+    }
+
+private:
+    void Post(std::function<void(CTerraPaneView&)> work) {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app == nullptr) {
+            return;
+        }
+        // The copy of the guarded pointer is taken here; it is only read on the ui thread.
+        QMetaObject::invokeMethod(
+            app,
+            [view = view_, work = std::move(work)] {
+                if (!view.isNull()) {
+                    work(*view);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+
+    const QPointer<CTerraPaneView> view_;
+};
+
+std::shared_ptr<IFileThumbManagerCallback> CTerraPaneView::ThumbCallback() {
+    if (thumbCallback_ == nullptr) {
+        thumbCallback_ = std::make_shared<ThumbCallbackImpl>(this);
+    }
+    return thumbCallback_;
+}
+
+void CTerraPaneView::OnThumbBatch(bool started) {
+    thumbsBusy_ = started;
+    PostMessage(this, started ? WM_THUMB_DOWNLOAD_START : WM_THUMB_DOWNLOAD_FINISH);
 }
 
 // ---- Styles and sorting -------------------------------------------------------------------
@@ -200,21 +392,17 @@ void CTerraPaneView::SetViewStyle(int style) {
             SetStyle(Style::kIcons);
             break;
     }
-    SetImageLists(&small_, style == kLargeIcons ? thumbs_ : &large_);
+    ApplyImageLists();
     UpdateSlider();
 }
 
 void CTerraPaneView::ApplyViewStyleCommand(int command) {
     const int style = ViewStyleOfCommand(command);
     // Stored first: the slider rule reads the node's view_style.
-    if (frame_->GetViewMode() == CMainFrame::kModeFolder) {
-        if (CNbxNode* node = frame_->CurrentNode()) {
-            node->view_style = StoredViewStyle(style);
-            node->viewModified = true;
-        }
-    } else {
-        nodeViewStyle_ = style;
-    }
+    CViewMode& mode = frame_->GetViewMode() == IExplorerFrame::kModeFolder
+                          ? static_cast<CViewMode&>(*folder_)
+                          : static_cast<CViewMode&>(*nodes_);
+    mode.RememberViewStyle(style);
     SetViewStyle(style);
     frame_->UpdateCommands();
 }
@@ -222,7 +410,7 @@ void CTerraPaneView::ApplyViewStyleCommand(int command) {
 void CTerraPaneView::UpdateSlider() {
     const CNbxNode* node = frame_->CurrentNode();
     const bool show =
-        viewStyle_ == kLargeIcons && frame_->GetViewMode() == CMainFrame::kModeFolder &&
+        viewStyle_ == kLargeIcons && frame_->GetViewMode() == IExplorerFrame::kModeFolder &&
         node != nullptr && node->view_style == 4 &&
         (node->device_type == DeviceKind::Workstation || node->device_type == DeviceKind::Disk) &&
         !thumbsBusy_;
@@ -230,20 +418,10 @@ void CTerraPaneView::UpdateSlider() {
 }
 
 void CTerraPaneView::SortBy(int column, int order) {
-    if (frame_->GetViewMode() == CMainFrame::kModeNodes) {
-        SortByColumn(order, column, CompareRule::kText);
-        MoveKindToTop(ViewItem::kAddNode);
-        MoveKindToTop(ViewItem::kAddSharedFolder);
-        // The direction the sort applied, so that a toggle is not repeated at the next listing.
-        nodeViewSortColumn_ = column;
-        nodeViewSortOrder_ = SortAscending() ? -1 : 1;
+    if (frame_->GetViewMode() == IExplorerFrame::kModeNodes) {
+        nodes_->SortBy(column, order);
     } else {
-        SortByColumn(order, column, FolderColumnRule(column));
-        if (CNbxNode* node = frame_->CurrentNode()) {
-            node->sort_style = EncodeSortStyle({.column = column, .descending = !SortAscending()});
-            node->viewModified = true;
-        }
-        MoveKindToTop(ViewItem::kUp);
+        folder_->SortBy(column, order);
     }
     frame_->UpdateCommands();
 }
@@ -255,18 +433,12 @@ void CTerraPaneView::OnColumnClick(int column) {
 // ---- Status bar ---------------------------------------------------------------------------
 
 void CTerraPaneView::UpdateStatusBar() {
-    switch (frame_->GetViewMode()) {
-        case CMainFrame::kModeNodes:
-            UpdateStatusBarInfoNodeView();
-            break;
-        case CMainFrame::kModeFolder:
-            UpdateStatusBarInfoFolderView();
-            break;
-        default:
-            frame_->SetStatusText(0, QString());
-            frame_->SetStatusText(1, QString());
-            break;
+    if (CViewMode* mode = ActiveMode()) {
+        mode->UpdateStatusBar();
+        return;
     }
+    frame_->SetStatusText(0, QString());
+    frame_->SetStatusText(1, QString());
 }
 
 void CTerraPaneView::OnSelectionChanged() {
@@ -276,52 +448,22 @@ void CTerraPaneView::OnSelectionChanged() {
     frame_->UpdateCommands();
 }
 
-// ---- Dialogs ------------------------------------------------------------------------------
-
-bool CTerraPaneView::EndOpenDialogs(int code) {
-    bool any = false;
-    for (QWidget* dialog : {nodeDialog_.data(), notifier_.data()}) {
-        if (dialog != nullptr) {
-            PostMessage(dialog, WM_END_MODAL, {}, code);
-            any = true;
-        }
-    }
-    return any;
-}
-
 // ---- Messages and keys --------------------------------------------------------------------
 
 bool CTerraPaneView::event(QEvent* event) {
     const int message = static_cast<int>(event->type());
-    const int mode = frame_->GetViewMode();
+    CViewMode* mode = ActiveMode();
     switch (message) {
-        case WM_VIEW_OPEN: {
-            const std::vector<int> rows = SelectedRows();
-            if (mode == CMainFrame::kModeNone || rows.empty()) {
-                return true;
-            }
-            if (rows.size() == 1) {
-                // As a double-click inside the row, with the keys held with the key, or at this
-                // moment when posted without them.
-                const auto* posted = static_cast<const NbxEvent*>(event);
-                const auto* held = std::any_cast<Qt::KeyboardModifiers>(&posted->wparam);
-                OnRowDoubleClicked(rows.front(), held != nullptr
-                                                     ? *held
-                                                     : QGuiApplication::queryKeyboardModifiers());
-            } else {
-                OnCommand(ID_FILE_OPEN_ITEM);
-            }
+        case WM_VIEW_OPEN:
+            OnOpenMessage(event);
             return true;
-        }
         case WM_VIEW_DELETE:
-            if (mode == CMainFrame::kModeNodes) {
-                NodeView_OnCommand(ID_FILE_DELETE);
-            } else if (mode == CMainFrame::kModeFolder) {
-                FolderView_OnCommand(ID_FILE_DELETE);
+            if (mode != nullptr) {
+                mode->OnCommand(ID_FILE_DELETE);
             }
             return true;
         case WM_VIEW_ESCAPE:
-            if (mode != CMainFrame::kModeNone) {
+            if (mode != nullptr) {
                 OnEscape();
             }
             return true;
@@ -331,16 +473,33 @@ bool CTerraPaneView::event(QEvent* event) {
         case WM_FILE_MONITOR_CLOSED_MODIFIED:
         case WM_THUMB_DOWNLOAD_START:
         case WM_THUMB_DOWNLOAD_FINISH:
-            FolderView_OnMessage(event);
+            folder_->OnMessage(event);
             return true;
         default:
             return SListView::event(event);
     }
 }
 
+void CTerraPaneView::OnOpenMessage(QEvent* event) {
+    const std::vector<int> rows = SelectedRows();
+    if (ActiveMode() == nullptr || rows.empty()) {
+        return;
+    }
+    if (rows.size() != 1) {
+        OnCommand(ID_FILE_OPEN_ITEM);
+        return;
+    }
+    // As a double-click inside the row, with the keys held with the key, or at this moment
+    // when posted without them.
+    const auto* posted = static_cast<const NbxEvent*>(event);
+    const auto* held = std::any_cast<Qt::KeyboardModifiers>(&posted->wparam);
+    OnRowDoubleClicked(rows.front(),
+                       held != nullptr ? *held : QGuiApplication::queryKeyboardModifiers());
+}
+
 void CTerraPaneView::timerEvent(QTimerEvent* event) {
-    if (monitorTimers_.count(event->timerId()) != 0) {
-        FolderView_OnTimer(event->timerId());
+    if (folder_->OwnsTimer(event->timerId())) {
+        folder_->OnTimer(event->timerId());
     } else {
         SListView::timerEvent(event);
     }
@@ -368,51 +527,11 @@ void CTerraPaneView::OnKeyDown(QKeyEvent* event) {
     if (IsLabelEditing()) {
         return;
     }
-    const int key = event->key();
     if (event->modifiers() & Qt::ControlModifier) {
-        int command = 0;
-        switch (key) {
-            // Enter and Delete go to the view whatever is held; Control+Enter opens the row in
-            // a new window, as a double-click with Control does.
-            case Qt::Key_Return:
-            case Qt::Key_Enter:
-            case Qt::Key_Delete:
-                break;
-            case Qt::Key_A:
-                command = ID_EDIT_SELECT_ALL;
-                break;
-            case Qt::Key_C:
-                command = ID_EDIT_COPY;
-                break;
-            case Qt::Key_V:
-                command = ID_EDIT_PASTE;
-                break;
-            case Qt::Key_X:
-                command = ID_EDIT_CUT;
-                break;
-            case Qt::Key_Z:
-                command = ID_EDIT_UNDO;
-                break;
-            default:
-                return;
-        }
-        if (command == 0) {
-            PostMessage(this, key == Qt::Key_Delete ? WM_VIEW_DELETE : WM_VIEW_OPEN,
-                        event->modifiers());
-            return;
-        }
-        // Posted like the menu's command, and like it only when the command is enabled then.
-        QMetaObject::invokeMethod(
-            this,
-            [this, command] {
-                if (IsCommandEnabled(command)) {
-                    OnCommand(command);
-                }
-            },
-            Qt::QueuedConnection);
+        OnControlKey(event);
         return;
     }
-    switch (key) {
+    switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
             PostMessage(this, WM_VIEW_OPEN, event->modifiers());
@@ -428,55 +547,57 @@ void CTerraPaneView::OnKeyDown(QKeyEvent* event) {
     }
 }
 
+void CTerraPaneView::OnControlKey(QKeyEvent* event) {
+    const int key = event->key();
+    const int command = CommandOfControlKey(key);
+    if (command < 0) {
+        return;
+    }
+    if (command == 0) {
+        // Enter and Delete go to the view whatever is held; Control+Enter opens the row in a
+        // new window, as a double-click with Control does.
+        PostMessage(this, key == Qt::Key_Delete ? WM_VIEW_DELETE : WM_VIEW_OPEN,
+                    event->modifiers());
+        return;
+    }
+    PostCommandIfEnabled(command);
+}
+
+// Posted like the menu's command, and like it only when the command is enabled then.
+void CTerraPaneView::PostCommandIfEnabled(int command) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, command] {
+            if (IsCommandEnabled(command)) {
+                OnCommand(command);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
 // ---- Rows, labels and menus by mode -------------------------------------------------------
 
 void CTerraPaneView::OnRowDoubleClicked(int row, Qt::KeyboardModifiers modifiers) {
     const bool newWindow = (modifiers & (Qt::ShiftModifier | Qt::ControlModifier)) != 0;
-    switch (frame_->GetViewMode()) {
-        case CMainFrame::kModeNodes:
-            NodeView_OpenRow(row, newWindow);
-            break;
-        case CMainFrame::kModeFolder:
-            OpenItem(row, newWindow);
-            break;
-        default:
-            break;
+    if (CViewMode* mode = ActiveMode()) {
+        mode->OpenRow(row, newWindow);
     }
 }
 
 void CTerraPaneView::OnContextMenu(const QPoint& globalPos) {
-    switch (frame_->GetViewMode()) {
-        case CMainFrame::kModeNodes:
-            NodeView_OnContextMenu(globalPos);
-            break;
-        case CMainFrame::kModeFolder:
-            FolderView_OnContextMenu(globalPos);
-            break;
-        default:
-            break;
+    if (CViewMode* mode = ActiveMode()) {
+        mode->OnContextMenu(globalPos);
     }
 }
 
 bool CTerraPaneView::OnBeginLabelEdit(int row) {
-    switch (frame_->GetViewMode()) {
-        case CMainFrame::kModeNodes:
-            return NodeView_OnBeginLabelEdit(row);
-        case CMainFrame::kModeFolder:
-            return FolderView_OnBeginLabelEdit(row);
-        default:
-            return false;
-    }
+    CViewMode* mode = ActiveMode();
+    return mode != nullptr && mode->OnBeginLabelEdit(row);
 }
 
 bool CTerraPaneView::OnEndLabelEdit(int row, const std::optional<QString>& text) {
-    switch (frame_->GetViewMode()) {
-        case CMainFrame::kModeNodes:
-            return NodeView_OnEndLabelEdit(row, text);
-        case CMainFrame::kModeFolder:
-            return FolderView_OnEndLabelEdit(row, text);
-        default:
-            return false;
-    }
+    CViewMode* mode = ActiveMode();
+    return mode != nullptr && mode->OnEndLabelEdit(row, text);
 }
 
 // ---- Commands -----------------------------------------------------------------------------
@@ -533,50 +654,37 @@ void CTerraPaneView::OnCommand(int command) {
         OnLabelEditCommand(command);
         return;
     }
-    const int mode = frame_->GetViewMode();
-    if (mode == CMainFrame::kModeNone) {
+    CViewMode* mode = ActiveMode();
+    if (mode == nullptr) {
         return;
     }
     if (IsViewStyleCommand(command)) {
         ApplyViewStyleCommand(command);
         return;
     }
-    if (IsArrangeCommand(command)) {
-        if (mode == CMainFrame::kModeFolder) {
-            SortBy(command - ID_ARRANGE_NAME, 0);
-        }
-        return;
-    }
     if (command == ID_EDIT_UNDO) {
         return;  // only an edit field undoes
     }
-    if (mode == CMainFrame::kModeNodes) {
-        NodeView_OnCommand(command);
-    } else {
-        FolderView_OnCommand(command);
-    }
+    mode->OnCommand(command);
 }
 
 bool CTerraPaneView::IsCommandEnabled(int command) const {
     if (IsLabelEditing() && IsLabelEditCommand(command)) {
         return IsLabelEditCommandEnabled(command);
     }
-    const int mode = frame_->GetViewMode();
-    if (mode == CMainFrame::kModeNone) {
+    const CViewMode* mode = ActiveMode();
+    if (mode == nullptr) {
         return false;
     }
     if (IsViewStyleCommand(command) || command == ID_VIEW_REFRESH ||
         command == ID_EDIT_SELECT_ALL) {
         return true;
     }
-    if (IsArrangeCommand(command)) {
-        return mode == CMainFrame::kModeFolder;
-    }
     if (command == ID_EDIT_UNDO) {
         return false;
     }
-    return mode == CMainFrame::kModeNodes ? NodeView_IsCommandEnabled(command)
-                                          : FolderView_IsCommandEnabled(command);
+    // Arrange By is the folder listing's only.
+    return mode->IsCommandEnabled(command);
 }
 
 bool CTerraPaneView::IsCommandChecked(int command) const {

@@ -1,8 +1,10 @@
 #pragma once
 
-// The single view of an explorer frame. In node-view mode it lists the configured nodes with
-// two entries that add a configuration; in folder-view mode one folder of the frame's current
-// node. Every operation that changes a node is registered as actions with the frame's
+// The single view of an explorer frame. In node-view mode (CNodeListMode) it lists the
+// configured nodes with two entries that add a configuration; in folder-view mode (CFolderMode)
+// one folder of the frame's current node. The view owns the rows, their records, the image
+// lists and the label edit, and hands each command and event to the mode the frame shows.
+// Every operation that changes a node is registered as actions with the frame's
 // communication manager, the last one a refresh.
 //
 // Threads: everything runs on the user-interface thread, except the manager callbacks (engine
@@ -13,34 +15,41 @@
 #include <QPointer>
 #include <atomic>
 #include <functional>
-#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "comn/comn_manager.h"
 #include "monitor/thumb_manager.h"
+#include "ui/explorer_frame.h"
+#include "ui/ui_logic.h"
 #include "widgets/list_view.h"
 
 class CMainFrame;
-class CNbxFileMonitor;
-class QMenu;
-class CNbxNode;
+class CFolderMode;
+class CNodeListMode;
+class CViewMode;
 
 // The record of each row, kept as the row's data.
 struct ViewItem {
-    enum Kind : int {
-        kFile = 0,
-        kFolder = 1,
-        kUp = 2,
-        kAddNode = 3,
-        kServiceNode = 4,
-        kAddSharedFolder = 5,
-        kOtherNode = 6
-    };
-    int kind = kFile;
+    nbx::ui::RowKind kind = nbx::ui::RowKind::kFile;
     std::uint64_t size = 0;
     std::string name;
+};
+
+// The image lists behind the rows, shared by both modes: index i of each list is the same
+// picture in its size; the thumbnail list is swapped for another when the thumbnails resize.
+struct ViewImages {
+    ViewImages() = default;
+    ViewImages(const ViewImages&) = delete;
+    ViewImages& operator=(const ViewImages&) = delete;
+
+    ImageList small{QSize(16, 16)};
+    ImageList large{QSize(32, 32)};
+    ImageList thumbsA{QSize(48, 48)}, thumbsB{QSize(48, 48)};
+    ImageList* thumbs = &thumbsA;
+    int thumbWidth = 48, thumbHeight = 48;
 };
 
 class CTerraPaneView : public SListView,
@@ -51,7 +60,7 @@ public:
     // View styles.
     enum : int { kLargeIcons = -1, kIcons = 0, kDetails = 1, kSmallIcons = 2, kListStyle = 3 };
 
-    explicit CTerraPaneView(CMainFrame* frame);
+    explicit CTerraPaneView(nbx::ui::IExplorerFrame* frame);
     ~CTerraPaneView() override;
     void InitialUpdate();
 
@@ -65,21 +74,21 @@ public:
 
     void SetViewStyle(int style);
     int ViewStyle() const { return viewStyle_; }
-    int NodeViewStyle() const { return nodeViewStyle_; }
+    int NodeViewStyle() const;
     // The style the node list is shown in from now on; a new window takes the active one's.
-    void SetNodeViewStyle(int style) { nodeViewStyle_ = style; }
+    void SetNodeViewStyle(int style);
     // To the parent folder, as the ".." row goes; nothing outside a folder.
     void GoUp();
     void SortBy(int column, int order);
     void SetThumbnailSize(int width, int height);
-    int ThumbnailWidth() const { return thumbWidth_; }
-    int ThumbnailHeight() const { return thumbHeight_; }
+    int ThumbnailWidth() const { return images_.thumbWidth; }
+    int ThumbnailHeight() const { return images_.thumbHeight; }
     void UpdateStatusBar();
     // The record of a row; null for a row without one.
     const ViewItem* Item(int row) const;
     // Moves the last row whose record has the kind to the top: the up entry without a group,
     // every other kind into group 0.
-    void MoveKindToTop(int kind);
+    void MoveKindToTop(nbx::ui::RowKind kind);
 
     // Before registering actions: the progress dialog hidden or shown, not kept open, and this
     // view as the manager's action and batch callback.
@@ -108,73 +117,6 @@ public:
     void OnAsyncOperationStart() override;
     void OnAsyncOperationFinish(int result, int effect) override;
 
-protected:
-    bool event(QEvent* event) override;  // the messages of the view
-    void timerEvent(QTimerEvent* event) override;
-    void OnColumnClick(int column) override;
-    bool OnBeginLabelEdit(int row) override;
-    bool OnEndLabelEdit(int row, const std::optional<QString>& text) override;
-    void OnRowDoubleClicked(int row, Qt::KeyboardModifiers modifiers) override;
-    void OnContextMenu(const QPoint& globalPos) override;
-    void OnSelectionChanged() override;
-    void OnKeyDown(QKeyEvent* event) override;
-
-private:
-    class ThumbCallbackImpl;
-    friend class ViewTestPeer;  // tests reach the seams below
-
-    // Rows and their records: each row's data is a ViewItem* made with new, owned by the row
-    // and freed by DeleteAllRows (and the destructor). Moving a row to the top keeps it.
-    int InsertItemRow(int at, const QString& text, int image, ViewItem item, int group = -1);
-    void DeleteAllRows();  // hides SListView's, which knows nothing of the records
-    ViewItem* MutableItem(int row);
-    // The view style commands: the style, stored in the node (folder view) or remembered as
-    // the node-view style.
-    void ApplyViewStyleCommand(int command);
-    // Large Icons on a Workstation or cloud-disk node whose view_style is 4, thumbnails idle.
-    void UpdateSlider();
-    void OnEscape();
-    // Cut, Copy, Paste, Undo and Select All while a label edit is active: the edit field's.
-    bool OnLabelEditCommand(int command);
-    bool IsLabelEditCommandEnabled(int command) const;
-
-    // ---- node view (node_view.cpp) ----
-    void NodeView_OnCommand(int command);
-    bool NodeView_IsCommandEnabled(int command) const;
-    void NodeView_OpenRow(int row, bool newWindow);
-    void NodeView_OnContextMenu(const QPoint& globalPos);
-    bool NodeView_OnBeginLabelEdit(int row);
-    bool NodeView_OnEndLabelEdit(int row, const std::optional<QString>& text);
-    void UpdateStatusBarInfoNodeView();
-    bool CheckNodeConfiguration(const std::string& title);
-    bool WakeUpNode(const std::string& title);
-    bool RenameNode(int row, const std::string& newTitle);
-    void CreateNodeViewColumns();
-    void CreateNodeViewImages();
-    void NodeView_SelectAll();
-    void NodeView_OnFileEdit();
-    void NodeView_OnFileDelete();
-    void NodeView_OnViewRefresh();
-    // Menu 143 with the entries grayed for the selection; null without a selection.
-    std::unique_ptr<QMenu> NodeView_BuildContextMenu();
-    // ---- end of node view ----
-
-    // ---- folder view (folder_view.cpp, folder_ops.cpp) ----
-    void FolderView_OnCommand(int command);
-    bool FolderView_IsCommandEnabled(int command) const;
-    void FolderView_OnContextMenu(const QPoint& globalPos);
-    bool FolderView_OnBeginLabelEdit(int row);
-    bool FolderView_OnEndLabelEdit(int row, const std::optional<QString>& text);
-    // The manager, thumbnail and monitor messages (1424, 1425, 1434, 1435, 1444, 1445).
-    bool FolderView_OnMessage(QEvent* event);
-    void FolderView_OnTimer(int timerId);
-    void UpdateStatusBarInfoFolderView();
-    void OpenItem(int row, bool newWindow);
-    void ResetImageLists();
-    int GetIconIndex(const std::string& key, const QIcon& icon);
-    int AddThumbnailImage(const QImage& bitmap, const std::string& key, const QIcon& icon);
-
-public:
     // Folder trees for transfers. Local: the folder and its subfolders into `folders`, files
     // into `files`, each as "<folder>/<name>", hidden entries skipped; 0 or the errno that
     // stopped the walk. Remote: `folder` (relative to `base`) on the current node, paths
@@ -192,50 +134,68 @@ public:
     // Whether the frame is the window in front, for the re-upload question; tests replace it.
     static std::function<bool(const CMainFrame* frame)> isFrameInFront;
 
-private:
-    struct ListingGuard;
-    int WalkRemoteDir(std::vector<std::string>& folders, std::vector<std::string>& files,
-                      std::vector<std::uint64_t>& sizes, const std::string& folder,
-                      const std::string& base, bool recursive, int depth, std::size_t& walked);
-    int AddFolderRow(const std::string& name, int image, int kind, std::uint64_t size);
-    int FolderIconIndex();
-    // The folder part of thumbnail keys: the current path, below "/node_name" when there is one.
-    std::string ThumbFolderKey() const;
-    void ApplyThumbnail(const std::string& key, const std::string& name, const QImage& image);
-    void OnThumbBatch(bool started);
-    void InstallListingWaitHook();
-    void AskReupload(const std::shared_ptr<CNbxFileMonitor>& monitor);
-    bool CreateItem(int row, const std::optional<QString>& text);
-    bool RenameItem(int row, const std::string& newName);
-    void OnNewFolder();
-    void OnFileDelete();
-    void FolderView_OnRefresh();
-    // A folder listing waits for its answer; a listing asked for meanwhile follows it.
-    bool listing_ = false;
-    std::optional<std::string> relistPath_;
-    std::map<std::string, QIcon> iconSources_;  // the icon of each icon-cache key
-    // ---- end of folder view ----
+    // ---- for the modes: rows, images, the location and the label edit ----
+    nbx::ui::IExplorerFrame& Frame() const { return *frame_; }
+    // Rows and their records: each row's data is a ViewItem* made with new, owned by the row
+    // and freed by DeleteAllRows (and the destructor). Moving a row to the top keeps it.
+    int InsertItemRow(int at, const QString& text, int image, ViewItem item, int group = -1);
+    void DeleteAllRows();  // hides SListView's, which knows nothing of the records
+    ViewItem* MutableItem(int row);
+    void SetCurrentPath(const std::string& path) { currentPath_ = path; }
+    ViewImages& Images() { return images_; }
+    // The lists handed to the list again: the thumbnails in Large Icons, else the large icons.
+    void ApplyImageLists();
+    // Empties every image list and the folder mode's caches of their indices.
+    void ResetImageLists();
+    // Rows are being rebuilt: no status-bar updates until ready again.
+    bool IsReady() const { return ready_; }
+    void SetReady(bool ready) { ready_ = ready; }
+    // The label as it was when its edit began.
+    std::string& EditedName() { return oldName_; }
+    CNodeListMode& NodeList() { return *nodes_; }
+    CFolderMode& Folder() { return *folder_; }
+    // Large Icons on a Workstation or cloud-disk node whose view_style is 4, thumbnails idle.
+    void UpdateSlider();
+    // The view style commands: the style, stored in the node (folder view) or remembered as
+    // the node-view style.
+    void ApplyViewStyleCommand(int command);
 
-    CMainFrame* frame_;
+protected:
+    bool event(QEvent* event) override;  // the messages of the view
+    void timerEvent(QTimerEvent* event) override;
+    void OnColumnClick(int column) override;
+    bool OnBeginLabelEdit(int row) override;
+    bool OnEndLabelEdit(int row, const std::optional<QString>& text) override;
+    void OnRowDoubleClicked(int row, Qt::KeyboardModifiers modifiers) override;
+    void OnContextMenu(const QPoint& globalPos) override;
+    void OnSelectionChanged() override;
+    void OnKeyDown(QKeyEvent* event) override;
+
+private:
+    class ThumbCallbackImpl;
+    friend class ViewTestPeer;  // tests reach the seams below
+
+    // The mode the frame shows: null before either.
+    CViewMode* ActiveMode() const;
+    void OnOpenMessage(QEvent* event);
+    void OnEscape();
+    // A key with Control held: a command posted, Enter and Delete as without Control.
+    void OnControlKey(QKeyEvent* event);
+    void PostCommandIfEnabled(int command);
+    // Cut, Copy, Paste, Undo and Select All while a label edit is active: the edit field's.
+    bool OnLabelEditCommand(int command);
+    bool IsLabelEditCommandEnabled(int command) const;
+    void OnThumbBatch(bool started);
+
+    nbx::ui::IExplorerFrame* frame_;
+    std::unique_ptr<CNodeListMode> nodes_;
+    std::unique_ptr<CFolderMode> folder_;
     std::string currentPath_;
     std::string oldName_;
-    bool creatingFolder_ = false;
     bool ready_ = false;
     int viewStyle_ = kIcons;
-    int nodeViewStyle_ = kIcons;
-    int nodeViewSortColumn_ = 0;
-    int nodeViewSortOrder_ = -1;
-    int thumbWidth_ = 48, thumbHeight_ = 48;
     std::atomic<bool> thumbsBusy_{false};
     std::atomic<bool> busy_{false};
-    QPointer<QWidget> nodeDialog_;
-    QPointer<QWidget> notifier_;
-    ImageList small_{QSize(16, 16)};
-    ImageList large_{QSize(32, 32)};
-    ImageList thumbsA_{QSize(48, 48)}, thumbsB_{QSize(48, 48)};
-    ImageList* thumbs_ = &thumbsA_;
-    std::map<std::string, int> iconCache_;
-    std::map<std::string, QImage> thumbBitmaps_;
-    std::map<int, std::shared_ptr<CNbxFileMonitor>> monitorTimers_;
+    ViewImages images_;
     std::shared_ptr<ThumbCallbackImpl> thumbCallback_;
 };

@@ -339,13 +339,13 @@ StatusTexts FolderStatusTexts(const std::vector<FolderRowInfo>& rows,
     if (selected.empty()) {
         std::uint64_t total = 0;
         for (const FolderRowInfo& row : rows) {
-            total += row.kind == 0 ? row.size : 0;
+            total += row.kind == RowKind::kFile ? row.size : 0;
         }
         return {.part0 = ObjectCount(rows.size()), .part1 = FormatSize(total)};
     }
     if (selected.size() == 1) {
         const FolderRowInfo& row = rows[static_cast<std::size_t>(selected.front())];
-        if (row.kind != 0) {
+        if (row.kind != RowKind::kFile) {
             return {.part0 = LoadString(404), .part1 = {}};
         }
         const std::string size = FormatSize(row.size);
@@ -356,7 +356,7 @@ StatusTexts FolderStatusTexts(const std::vector<FolderRowInfo>& rows,
     std::uint64_t total = 0;
     for (int index : selected) {
         const FolderRowInfo& row = rows[static_cast<std::size_t>(index)];
-        total += row.kind == 0 ? row.size : 0;
+        total += row.kind == RowKind::kFile ? row.size : 0;
     }
     return {.part0 = FormatCount(403, static_cast<long long>(selected.size())),
             .part1 = total == 0 ? std::string() : FormatSize(total)};
@@ -372,7 +372,7 @@ StatusTexts NodeStatusTexts(const std::vector<NodeRowInfo>& rows,
         return {.part0 = FormatCount(403, static_cast<long long>(selected.size())), .part1 = {}};
     }
     const NodeRowInfo& row = rows[static_cast<std::size_t>(selected.front())];
-    if (row.kind == 3 || row.kind == 5) {
+    if (row.kind == RowKind::kAddNode || row.kind == RowKind::kAddSharedFolder) {
         return {.part0 = row.description, .part1 = {}};
     }
     if (row.node == nullptr) {

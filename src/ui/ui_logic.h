@@ -101,6 +101,19 @@ std::string ParentFolder(const std::string& path);
 // Create, rename, delete and paste are possible: anywhere but at the root of a device node.
 bool IsEditableFolder(const CNbxNode& node, const std::string& currentPath);
 
+// ---- Rows ------------------------------------------------------------------------------
+
+// What a row of the view stands for, in either mode.
+enum class RowKind : int {
+    kFile = 0,
+    kFolder = 1,
+    kUp = 2,               // "..", to the parent folder
+    kAddNode = 3,          // "Add Node"
+    kServiceNode = 4,      // a node whose node_type is 1
+    kAddSharedFolder = 5,  // "Add Shared Folder"
+    kOtherNode = 6         // a node of any other type
+};
+
 // ---- Status bar --------------------------------------------------------------------------
 
 struct StatusTexts {
@@ -111,7 +124,7 @@ struct StatusTexts {
 
 // One row of the folder view as the status bar sees it.
 struct FolderRowInfo {
-    int kind = 0;  // 0 file, 1 folder, 2 up entry
+    RowKind kind = RowKind::kFile;  // a file, a folder or the up entry
     std::uint64_t size = 0;
     std::string typeText;  // column 2
     std::string dateText;  // column 3
@@ -122,9 +135,9 @@ StatusTexts FolderStatusTexts(const std::vector<FolderRowInfo>& rows,
 // The node-view status: for a single selected node its state, device, node_name ("(null)" for
 // the cloud disk) and login; for a single add entry its description.
 struct NodeRowInfo {
-    int kind = 4;                    // 3 "Add Node", 4 node_type 1, 5 "Add Shared Folder", 6 other
-    std::string description;         // column 2 of an add entry
-    const CNbxNode* node = nullptr;  // kinds 4 and 6; null when the title is not found
+    RowKind kind = RowKind::kServiceNode;  // an add entry or a node
+    std::string description;               // column 2 of an add entry
+    const CNbxNode* node = nullptr;        // kinds 4 and 6; null when the title is not found
 };
 StatusTexts NodeStatusTexts(const std::vector<NodeRowInfo>& rows,
                             const std::vector<int>& selectedRows);

@@ -70,6 +70,7 @@ inline constexpr const char* kUiTexts[] = {
     QT_TRANSLATE_NOOP("NbxUi", "No"),
     // Message boxes.
     QT_TRANSLATE_NOOP("NbxUi", "NimbexShell"),
+    QT_TRANSLATE_NOOP("NbxUi", "This configuration dialog is not available yet."),
 };
 // clang-format on
 

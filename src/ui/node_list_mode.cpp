@@ -1,5 +1,4 @@
-// The node view: every configured node of the application's node list, grouped into the cloud
-// disk and the devices, below two entries that add a configuration.
+#include "ui/node_list_mode.h"
 
 #include <QAction>
 #include <QMenu>
@@ -9,11 +8,10 @@
 #include "nodes/node_list.h"
 #include "platform/format.h"
 #include "remotefs/ft_service.h"
+#include "ui/explorer_frame.h"
 #include "ui/explorer_host.h"
-#include "ui/main_frame.h"
 #include "ui/terrapane_view.h"
 #include "ui/ui_logic.h"
-#include "widgets/dlg_modal.h"  // main_frame.h keeps a QPointer to the About box
 #include "widgets/icons.h"
 #include "widgets/message_box.h"
 #include "widgets/ui_events.h"
@@ -54,12 +52,12 @@ CNbxNodeList& Nodes() {
 
 bool IsAddEntry(const ViewItem* item) {
     return item != nullptr &&
-           (item->kind == ViewItem::kAddNode || item->kind == ViewItem::kAddSharedFolder);
+           (item->kind == RowKind::kAddNode || item->kind == RowKind::kAddSharedFolder);
 }
 
 bool IsNodeEntry(const ViewItem* item) {
     return item != nullptr &&
-           (item->kind == ViewItem::kServiceNode || item->kind == ViewItem::kOtherNode);
+           (item->kind == RowKind::kServiceNode || item->kind == RowKind::kOtherNode);
 }
 
 // Configurations change only while this is the only window and no shell transfer runs.
@@ -70,95 +68,136 @@ bool ConfigurationsLocked() {
 
 }  // namespace
 
+CNodeListMode::CNodeListMode(CTerraPaneView& view) : view_(view) {}
+
+CNodeListMode::~CNodeListMode() {
+    delete nodeDialog_.data();
+    delete notifier_.data();
+}
+
+IExplorerFrame& CNodeListMode::Frame() const {
+    return view_.Frame();
+}
+
+bool CNodeListMode::EndOpenDialogs(int code) {
+    bool any = false;
+    for (QWidget* dialog : {nodeDialog_.data(), notifier_.data()}) {
+        if (dialog != nullptr) {
+            PostMessage(dialog, WM_END_MODAL, {}, code);
+            any = true;
+        }
+    }
+    return any;
+}
+
 // ---- Listing ------------------------------------------------------------------------------
 
-void CTerraPaneView::CreateNodeViewColumns() {
-    InsertColumn(0, Str(502), 250);
-    InsertColumn(1, Str(508), 100);
-    InsertColumn(2, Str(503), 120);
-    InsertColumn(3, Str(504), 120);
-    InsertColumn(4, Str(505), 120);
+void CNodeListMode::CreateColumns() {
+    view_.InsertColumn(0, Str(502), 250);
+    view_.InsertColumn(1, Str(508), 100);
+    view_.InsertColumn(2, Str(503), 120);
+    view_.InsertColumn(3, Str(504), 120);
+    view_.InsertColumn(4, Str(505), 120);
 }
 
-void CTerraPaneView::CreateNodeViewImages() {
-    ResetImageLists();
-    *thumbs_ = ImageList(QSize(48, 48));
-    thumbWidth_ = thumbHeight_ = 48;
+void CNodeListMode::CreateImages() {
+    view_.ResetImageLists();
+    ViewImages& images = view_.Images();
+    *images.thumbs = ImageList(QSize(48, 48));
+    images.thumbWidth = images.thumbHeight = 48;
     for (int resource : kNodeViewImages) {
         const QIcon icon = ResourceIcon(resource);
-        small_.Add(icon.pixmap(small_.Size()));
-        large_.Add(icon.pixmap(large_.Size()));
-        thumbs_->Add(icon.pixmap(thumbs_->Size()));
+        images.small.Add(icon.pixmap(images.small.Size()));
+        images.large.Add(icon.pixmap(images.large.Size()));
+        images.thumbs->Add(icon.pixmap(images.thumbs->Size()));
     }
-    SetImageLists(&small_, viewStyle_ == kLargeIcons ? thumbs_ : &large_);
+    view_.ApplyImageLists();
 }
 
-void CTerraPaneView::ListNodes() {
-    ready_ = false;
-    if (frame_->GetViewMode() != CMainFrame::kModeNodes) {
-        DeleteAllColumns();
-        CreateNodeViewColumns();
-        CreateNodeViewImages();
+void CNodeListMode::EnterMode() {
+    if (Frame().GetViewMode() != IExplorerFrame::kModeNodes) {
+        view_.DeleteAllColumns();
+        CreateColumns();
+        CreateImages();
     }
-    frame_->SetViewMode(CMainFrame::kModeNodes);
+    Frame().SetViewMode(IExplorerFrame::kModeNodes);
     // Assigned from a string object: GCC 12 at -O2 misreads the assignment of a literal here
     // (-Wrestrict).
-    currentPath_ = std::string(1, '/');
-    DeleteAllRows();
+    view_.SetCurrentPath(std::string(1, '/'));
+}
 
-    SetRedraw(false);
-    const int style = viewStyle_;
-    SetViewStyle(kDetails);
+void CNodeListMode::InsertGroupsAndAddEntries() {
+    view_.RemoveAllGroups();
+    view_.SetGroupsEnabled(true);
+    view_.InsertGroup(0, Str(512));
+    view_.InsertGroup(1, Str(513));
+    view_.InsertGroup(2, Str(514));
 
-    RemoveAllGroups();
-    SetGroupsEnabled(true);
-    InsertGroup(0, Str(512));
-    InsertGroup(1, Str(513));
-    InsertGroup(2, Str(514));
+    int row = view_.InsertItemRow(-1, Str(500), 0,
+                                  {.kind = RowKind::kAddNode, .name = LoadString(500)}, 0);
+    view_.SetText(row, 2, Str(501));
+    row = view_.InsertItemRow(-1, Str(506), 1,
+                              {.kind = RowKind::kAddSharedFolder, .name = LoadString(506)}, 0);
+    view_.SetText(row, 2, Str(507));
+}
 
-    int row =
-        InsertItemRow(-1, Str(500), 0, {.kind = ViewItem::kAddNode, .name = LoadString(500)}, 0);
-    SetText(row, 2, Str(501));
-    row = InsertItemRow(-1, Str(506), 1,
-                        {.kind = ViewItem::kAddSharedFolder, .name = LoadString(506)}, 0);
-    SetText(row, 2, Str(507));
-
+void CNodeListMode::InsertNodeRows() {
     CNbxNodeList& nodes = Nodes();
     NodePosition pos = nodes.GetStartPosition();
     std::string title;
     CNbxNode* node = nullptr;
     while (nodes.GetNextNode(pos, title, node)) {
-        const int kind = node->node_type == NodeType::ServiceNode ? ViewItem::kServiceNode
-                                                                  : ViewItem::kOtherNode;
-        row = InsertItemRow(-1, QString::fromStdString(title), NodeImage(*node),
-                            {.kind = kind, .name = title}, NodeGroup(*node));
-        SetText(row, 1, QString::fromStdString(NodeStateName(node->state)));
-        SetText(row, 2, QString::fromStdString(DeviceKindName(node->device_type)));
-        SetText(row, 3, QString::fromStdString(node->node_name));
-        SetText(row, 4, QString::fromStdString(node->login));
+        const RowKind kind =
+            node->node_type == NodeType::ServiceNode ? RowKind::kServiceNode : RowKind::kOtherNode;
+        const int row = view_.InsertItemRow(-1, QString::fromStdString(title), NodeImage(*node),
+                                            {.kind = kind, .name = title}, NodeGroup(*node));
+        view_.SetText(row, 1, QString::fromStdString(NodeStateName(node->state)));
+        view_.SetText(row, 2, QString::fromStdString(DeviceKindName(node->device_type)));
+        view_.SetText(row, 3, QString::fromStdString(node->node_name));
+        view_.SetText(row, 4, QString::fromStdString(node->login));
     }
-
-    SortBy(nodeViewSortColumn_, nodeViewSortOrder_);
-
-    SetViewStyle(style);
-    SetRedraw(true);
-    ready_ = true;
-    UpdateStatusBar();
 }
 
-void CTerraPaneView::UpdateStatusBarInfoNodeView() {
-    const std::vector<int> selected = SelectedRows();
-    std::vector<NodeRowInfo> rows(static_cast<std::size_t>(RowCount()));
-    for (int row = 0; row < RowCount(); ++row) {
-        const ViewItem* item = Item(row);
+void CNodeListMode::ListNodes() {
+    view_.SetReady(false);
+    EnterMode();
+    view_.DeleteAllRows();
+
+    view_.SetRedraw(false);
+    const int style = view_.ViewStyle();
+    view_.SetViewStyle(CTerraPaneView::kDetails);
+    InsertGroupsAndAddEntries();
+    InsertNodeRows();
+    view_.SortBy(sortColumn_, sortOrder_);
+    view_.SetViewStyle(style);
+    view_.SetRedraw(true);
+
+    view_.SetReady(true);
+    view_.UpdateStatusBar();
+}
+
+void CNodeListMode::SortBy(int column, int order) {
+    view_.SortByColumn(order, column, CompareRule::kText);
+    view_.MoveKindToTop(RowKind::kAddNode);
+    view_.MoveKindToTop(RowKind::kAddSharedFolder);
+    // The direction the sort applied, so that a toggle is not repeated at the next listing.
+    sortColumn_ = column;
+    sortOrder_ = view_.SortAscending() ? -1 : 1;
+}
+
+void CNodeListMode::UpdateStatusBar() {
+    const std::vector<int> selected = view_.SelectedRows();
+    std::vector<NodeRowInfo> rows(static_cast<std::size_t>(view_.RowCount()));
+    for (int row = 0; row < view_.RowCount(); ++row) {
+        const ViewItem* item = view_.Item(row);
         NodeRowInfo& info = rows[static_cast<std::size_t>(row)];
-        info.kind = item != nullptr ? item->kind : ViewItem::kServiceNode;
+        info.kind = item != nullptr ? item->kind : RowKind::kServiceNode;
         if (IsAddEntry(item)) {
-            info.description = Text(row, 2).toStdString();
+            info.description = view_.Text(row, 2).toStdString();
         }
     }
-    if (selected.size() == 1 && IsNodeEntry(Item(selected.front()))) {
-        const std::string title = Text(selected.front()).toStdString();
+    if (selected.size() == 1 && IsNodeEntry(view_.Item(selected.front()))) {
+        const std::string title = view_.Text(selected.front()).toStdString();
         NodeRowInfo& info = rows[static_cast<std::size_t>(selected.front())];
         info.node = Nodes().lookup(title);
         if (info.node == nullptr) {
@@ -168,20 +207,20 @@ void CTerraPaneView::UpdateStatusBarInfoNodeView() {
         }
     }
     const StatusTexts texts = NodeStatusTexts(rows, selected);
-    frame_->SetStatusText(0, QString::fromStdString(texts.part0));
-    frame_->SetStatusText(1, QString());
+    Frame().SetStatusText(0, QString::fromStdString(texts.part0));
+    Frame().SetStatusText(1, QString());
 }
 
-void CTerraPaneView::UpdateNodeState(const std::string& title, int state) {
-    if (frame_->GetViewMode() != CMainFrame::kModeNodes) {
+void CNodeListMode::UpdateNodeState(const std::string& title, int state) {
+    if (Frame().GetViewMode() != IExplorerFrame::kModeNodes) {
         return;
     }
     // Titles are unique only as they are spelt: a search ignoring case could find the row of
     // another node whose title differs only in case.
     int row = -1;
     const QString text = QString::fromStdString(title);
-    for (int r = 0; r < RowCount(); ++r) {
-        if (IsNodeEntry(Item(r)) && Text(r) == text) {
+    for (int r = 0; r < view_.RowCount(); ++r) {
+        if (IsNodeEntry(view_.Item(r)) && view_.Text(r) == text) {
             row = r;
             break;
         }
@@ -191,15 +230,15 @@ void CTerraPaneView::UpdateNodeState(const std::string& title, int state) {
         return;
     }
     node->state = state;
-    SetText(row, 1, QString::fromStdString(NodeStateName(state)));
-    if (ready_) {
-        UpdateStatusBar();
+    view_.SetText(row, 1, QString::fromStdString(NodeStateName(state)));
+    if (view_.IsReady()) {
+        view_.UpdateStatusBar();
     }
 }
 
 // ---- Opening ------------------------------------------------------------------------------
 
-bool CTerraPaneView::OpenNode(const std::string& title, const std::string& path) {
+bool CNodeListMode::OpenNode(const std::string& title, const std::string& path) {
     CNbxNode* node = Nodes().lookup(title);
     if (node == nullptr) {
         WriteLog(LogLevel::Error,
@@ -208,35 +247,37 @@ bool CTerraPaneView::OpenNode(const std::string& title, const std::string& path)
                            title.c_str()));
         return false;
     }
-    frame_->SetCurrentNode(node);
+    IExplorerFrame& frame = Frame();
+    frame.SetCurrentNode(node);
     const std::string location = path.empty() || path == "/" ? node->root_dir : path;
-    frame_->SetLocation(location);
-    if (!frame_->NavigateFromAddress()) {
+    frame.SetLocation(location);
+    if (!frame.NavigateFromAddress()) {
         return false;
     }
-    frame_->SetBigIcon(NodeFrameIconResource(*node));
+    frame.SetBigIcon(NodeFrameIconResource(*node));
 
-    SetRedraw(false);
-    SetViewStyle(kDetails);
+    view_.SetRedraw(false);
+    view_.SetViewStyle(CTerraPaneView::kDetails);
     const SortOrder sort = DecodeSortStyle(node->sort_style);
-    SortBy(sort.column, sort.descending ? 1 : -1);
+    view_.SortBy(sort.column, sort.descending ? 1 : -1);
     static constexpr int kStyleCommands[] = {ID_VIEW_ICONS, ID_VIEW_SMALL_ICONS, ID_VIEW_LIST,
                                              ID_VIEW_DETAILS, ID_VIEW_LARGE_ICONS};
-    ApplyViewStyleCommand(kStyleCommands[DecodeViewStyle(node->view_style)]);
+    view_.ApplyViewStyleCommand(kStyleCommands[DecodeViewStyle(node->view_style)]);
 
-    frame_->SetSliderPosition(node->thumbnail_width / 4);
-    if (node->thumbnail_width != thumbWidth_ || node->thumbnail_height != thumbHeight_) {
-        const int mode = frame_->GetViewMode();
-        frame_->SetViewMode(CMainFrame::kModeFolder);
-        SetThumbnailSize(node->thumbnail_width, node->thumbnail_height);
-        frame_->SetViewMode(mode);
+    frame.SetSliderPosition(node->thumbnail_width / 4);
+    if (node->thumbnail_width != view_.ThumbnailWidth() ||
+        node->thumbnail_height != view_.ThumbnailHeight()) {
+        const int mode = frame.GetViewMode();
+        frame.SetViewMode(IExplorerFrame::kModeFolder);
+        view_.SetThumbnailSize(node->thumbnail_width, node->thumbnail_height);
+        frame.SetViewMode(mode);
     }
-    SetRedraw(true);
+    view_.SetRedraw(true);
     return true;
 }
 
-void CTerraPaneView::NodeView_OpenRow(int row, bool newWindow) {
-    const ViewItem* item = Item(row);
+void CNodeListMode::OpenRow(int row, bool newWindow) {
+    const ViewItem* item = view_.Item(row);
     if (item == nullptr) {
         return;
     }
@@ -244,6 +285,7 @@ void CTerraPaneView::NodeView_OpenRow(int row, bool newWindow) {
         WriteLog(LogLevel::Info, StrPrintf("CTerraPaneView::NodeView_OpenRow(): no configuration "
                                            "dialog is available for \"%s\"",
                                            item->name.c_str()));
+        ReportNoConfigurationDialog();
         return;
     }
     const std::string title = item->name;
@@ -253,11 +295,31 @@ void CTerraPaneView::NodeView_OpenRow(int row, bool newWindow) {
     if (newWindow) {
         nbx::ui::ExplorerHost()->OpenNodeInNewFrame(title, "/");
     } else if (!OpenNode(title, "/")) {
-        frame_->ShowNodeView();
+        Frame().ShowNodeView();
     }
 }
 
-bool CTerraPaneView::CheckNodeConfiguration(const std::string& title) {
+void CNodeListMode::OpenSelected() {
+    const std::vector<int> rows = view_.SelectedRows();
+    if (rows.size() == 1) {
+        OpenRow(rows.front(), true);
+        return;
+    }
+    // By title: a message box on the way lets other windows change the rows meanwhile.
+    std::vector<std::string> titles;
+    for (int row : rows) {
+        if (const ViewItem* item = view_.Item(row); IsNodeEntry(item)) {
+            titles.push_back(item->name);
+        }
+    }
+    for (const std::string& title : titles) {
+        if (CheckNodeConfiguration(title) && WakeUpNode(title)) {
+            nbx::ui::ExplorerHost()->OpenNodeInNewFrame(title, "/");
+        }
+    }
+}
+
+bool CNodeListMode::CheckNodeConfiguration(const std::string& title) {
     const CNbxNode* node = Nodes().lookup(title);
     if (node == nullptr) {
         return false;
@@ -270,14 +332,14 @@ bool CTerraPaneView::CheckNodeConfiguration(const std::string& title) {
                        "\"%s\"",
                        title.c_str()));
     if (node->node_type == NodeType::ServiceNode) {
-        ShowMessage(frame_, 204, MsgIcon::kExclamation);
+        ShowMessage(Frame().FrameWidget(), 204, MsgIcon::kExclamation);
     } else if (node->node_type == NodeType::SharedFolder) {
-        ShowMessage(frame_, 217, MsgIcon::kExclamation);
+        ShowMessage(Frame().FrameWidget(), 217, MsgIcon::kExclamation);
     }
     return false;
 }
 
-bool CTerraPaneView::WakeUpNode(const std::string& title) {
+bool CNodeListMode::WakeUpNode(const std::string& title) {
     const CNbxNode* node = Nodes().lookup(title);
     if (node == nullptr || node->device_type != DeviceKind::Handset) {
         return true;
@@ -294,38 +356,45 @@ bool CTerraPaneView::WakeUpNode(const std::string& title) {
     return true;
 }
 
+void CNodeListMode::ReportNoConfigurationDialog() {
+    ShowMessageText(Frame().FrameWidget(), 0,
+                    Tr("This configuration dialog is not available yet.").toStdString(),
+                    MsgIcon::kInformation);
+}
+
 // ---- Renaming -----------------------------------------------------------------------------
 
-bool CTerraPaneView::NodeView_OnBeginLabelEdit(int row) {
-    const ViewItem* item = Item(row);
+bool CNodeListMode::OnBeginLabelEdit(int row) {
+    const ViewItem* item = view_.Item(row);
     if (item == nullptr || IsAddEntry(item) || ConfigurationsLocked()) {
         return false;
     }
-    oldName_ = Text(row).toStdString();
+    view_.EditedName() = view_.Text(row).toStdString();
     return true;
 }
 
-bool CTerraPaneView::NodeView_OnEndLabelEdit(int row, const std::optional<QString>& text) {
+bool CNodeListMode::OnEndLabelEdit(int row, const std::optional<QString>& text) {
     if (!text) {
         return false;
     }
     const std::string title = text->toStdString();
     const bool taken = Nodes().lookup(title) != nullptr;
-    if (!IsAcceptableNodeTitle(oldName_, title, taken)) {
+    if (!IsAcceptableNodeTitle(view_.EditedName(), title, taken)) {
         return false;
     }
     // The label shows the new title only when the node really carries it.
     return RenameNode(row, title);
 }
 
-bool CTerraPaneView::RenameNode(int row, const std::string& newTitle) {
+bool CNodeListMode::RenameNode(int row, const std::string& newTitle) {
     CNbxNodeList& nodes = Nodes();
-    const CNbxNode* old = nodes.lookup(oldName_);
+    const std::string& oldTitle = view_.EditedName();
+    const CNbxNode* old = nodes.lookup(oldTitle);
     if (old == nullptr) {
         WriteLog(LogLevel::Error,
                  StrPrintf("CTerraPaneView::RenameNode(): CNbxNodeList::lookup() failed with "
                            "arg: \"%s\"",
-                           oldName_.c_str()));
+                           oldTitle.c_str()));
         return false;
     }
     NodeSettings settings = *old;
@@ -341,118 +410,101 @@ bool CTerraPaneView::RenameNode(int row, const std::string& newTitle) {
                            newTitle.c_str()));
         return false;
     }
-    nodes.RemoveNode(oldName_);
-    if (ViewItem* item = MutableItem(row)) {
+    nodes.RemoveNode(oldTitle);
+    if (ViewItem* item = view_.MutableItem(row)) {
         item->name = newTitle;
     }
-    frame_->SetLocation("/");
+    Frame().SetLocation("/");
     return true;
 }
 
 // ---- Commands -----------------------------------------------------------------------------
 
-void CTerraPaneView::NodeView_OnCommand(int command) {
+void CNodeListMode::OnCommand(int command) {
     switch (command) {
-        case ID_FILE_OPEN_ITEM: {
-            const std::vector<int> rows = SelectedRows();
-            if (rows.size() == 1) {
-                NodeView_OpenRow(rows.front(), true);
-                break;
-            }
-            // By title: a message box on the way lets other windows change the rows meanwhile.
-            std::vector<std::string> titles;
-            for (int row : rows) {
-                if (const ViewItem* item = Item(row); IsNodeEntry(item)) {
-                    titles.push_back(item->name);
-                }
-            }
-            for (const std::string& title : titles) {
-                if (CheckNodeConfiguration(title) && WakeUpNode(title)) {
-                    nbx::ui::ExplorerHost()->OpenNodeInNewFrame(title, "/");
-                }
+        case ID_FILE_OPEN_ITEM:
+            OpenSelected();
+            break;
+        case ID_FILE_RENAME:
+            if (const std::vector<int> rows = view_.SelectedRows(); rows.size() == 1) {
+                view_.BeginLabelEdit(rows.front());
             }
             break;
-        }
-        case ID_FILE_RENAME: {
-            const std::vector<int> rows = SelectedRows();
-            if (rows.size() == 1) {
-                BeginLabelEdit(rows.front());
-            }
-            break;
-        }
         case ID_FILE_EDIT:
-            NodeView_OnFileEdit();
+            OnFileEdit();
             break;
         case ID_FILE_DELETE:
-            NodeView_OnFileDelete();
+            OnFileDelete();
             break;
         case ID_EDIT_SELECT_ALL:
-            NodeView_SelectAll();
+            SelectAll();
             break;
         case ID_VIEW_REFRESH:
-            NodeView_OnViewRefresh();
+            OnViewRefresh();
             break;
         default:
             break;
     }
 }
 
-void CTerraPaneView::NodeView_OnViewRefresh() {
-    PrepareManager(true);
-    RegisterRefresh("CTerraPaneView::OnViewRefresh");
+void CNodeListMode::OnViewRefresh() {
+    view_.PrepareManager(true);
+    view_.RegisterRefresh("CTerraPaneView::OnViewRefresh");
 }
 
-void CTerraPaneView::NodeView_SelectAll() {
-    for (int row = 0; row < RowCount(); ++row) {
-        SetSelected(row, !IsAddEntry(Item(row)));
+void CNodeListMode::SelectAll() {
+    for (int row = 0; row < view_.RowCount(); ++row) {
+        view_.SetSelected(row, !IsAddEntry(view_.Item(row)));
     }
 }
 
-void CTerraPaneView::NodeView_OnFileEdit() {
-    if (RefusedWhileShared(frame_)) {
+void CNodeListMode::OnFileEdit() {
+    if (RefusedWhileShared(Frame().FrameWidget())) {
         return;
     }
-    const std::vector<int> rows = SelectedRows();
-    if (rows.size() != 1 || !IsNodeEntry(Item(rows.front()))) {
+    const std::vector<int> rows = view_.SelectedRows();
+    if (rows.size() != 1 || !IsNodeEntry(view_.Item(rows.front()))) {
         return;
     }
-    const std::string title = Text(rows.front()).toStdString();
+    const std::string title = view_.Text(rows.front()).toStdString();
     if (Nodes().lookup(title) == nullptr) {
         WriteLog(LogLevel::Warning,
                  StrPrintf("CTerraPaneView::_NodeView_OnFileEdit(): CNbxNodeList::lookup() "
                            "failed with arg: \"%s\"",
                            title.c_str()));
-        frame_->ShowNodeView();
+        Frame().ShowNodeView();
         return;
     }
     WriteLog(LogLevel::Info,
              StrPrintf("CTerraPaneView::_NodeView_OnFileEdit(): no configuration dialog is "
                        "available for \"%s\"",
                        title.c_str()));
+    ReportNoConfigurationDialog();
 }
 
-void CTerraPaneView::NodeView_OnFileDelete() {
-    if (RefusedWhileShared(frame_)) {
+void CNodeListMode::OnFileDelete() {
+    QWidget* window = Frame().FrameWidget();
+    if (RefusedWhileShared(window)) {
         return;
     }
-    if (ShowMessage(frame_, 213, MsgIcon::kQuestion, MsgButtons::kYesNo) != kIdYes) {
+    if (ShowMessage(window, 213, MsgIcon::kQuestion, MsgButtons::kYesNo) != kIdYes) {
         return;
     }
     std::vector<std::string> titles;
-    for (int row : SelectedRows()) {
-        if (const ViewItem* item = Item(row); IsNodeEntry(item)) {
+    for (int row : view_.SelectedRows()) {
+        if (const ViewItem* item = view_.Item(row); IsNodeEntry(item)) {
             titles.push_back(item->name);
         }
     }
     for (const std::string& title : titles) {
         Nodes().RemoveNode(title);
     }
-    frame_->ShowNodeView();
+    Frame().ShowNodeView();
 }
 
-bool CTerraPaneView::NodeView_IsCommandEnabled(int command) const {
-    const std::vector<int> rows = SelectedRows();
-    const ViewItem* first = rows.empty() ? nullptr : Item(rows.front());
+bool CNodeListMode::IsCommandEnabled(int command) const {
+    const std::vector<int> rows = view_.SelectedRows();
+    const ViewItem* first = rows.empty() ? nullptr : view_.Item(rows.front());
     switch (command) {
         case ID_FILE_OPEN_ITEM:
             return !rows.empty();
@@ -471,17 +523,17 @@ bool CTerraPaneView::NodeView_IsCommandEnabled(int command) const {
     }
 }
 
-std::unique_ptr<QMenu> CTerraPaneView::NodeView_BuildContextMenu() {
-    const std::vector<int> rows = SelectedRows();
+std::unique_ptr<QMenu> CNodeListMode::BuildContextMenu() {
+    const std::vector<int> rows = view_.SelectedRows();
     if (rows.empty()) {
         return nullptr;
     }
-    const ViewItem* first = Item(rows.front());
+    const ViewItem* first = view_.Item(rows.front());
     const bool addEntry = IsAddEntry(first);
     const bool locked = IsNodeEntry(first) && ConfigurationsLocked();
     const bool several = rows.size() >= 2;
 
-    auto menu = std::make_unique<QMenu>(this);
+    auto menu = std::make_unique<QMenu>(&view_);
     auto add = [&menu](int command, const char* text, bool enabled) {
         QAction* action = menu->addAction(Tr(text));
         action->setData(command);
@@ -498,13 +550,13 @@ std::unique_ptr<QMenu> CTerraPaneView::NodeView_BuildContextMenu() {
     return menu;
 }
 
-void CTerraPaneView::NodeView_OnContextMenu(const QPoint& globalPos) {
-    const std::unique_ptr<QMenu> menu = NodeView_BuildContextMenu();
+void CNodeListMode::OnContextMenu(const QPoint& globalPos) {
+    const std::unique_ptr<QMenu> menu = BuildContextMenu();
     if (!menu) {
         return;
     }
     const QAction* chosen = menu->exec(globalPos);
     if (chosen != nullptr && chosen->isEnabled()) {
-        OnCommand(chosen->data().toInt());
+        view_.OnCommand(chosen->data().toInt());
     }
 }

@@ -15,6 +15,7 @@
 #include "comn/dlg_progress.h"
 #include "monitor/file_monitor.h"
 #include "nodes/node_list.h"
+#include "platform/clock.h"
 #include "platform/format.h"
 #include "remotefs/ft_service.h"
 #include "ui/explorer_host.h"
@@ -457,7 +458,8 @@ bool CTerraPaneView::FolderView_OnMessage(QEvent* event) {
                 return true;
             }
             // Asked later, when no batch runs and the window is in front.
-            const int timer = startTimer(kReuploadRetryMs);
+            const int timer =
+                startTimer(nbx::clock::WaitMs(std::chrono::milliseconds(kReuploadRetryMs)));
             if (timer == 0) {
                 AskReupload(monitor);
             } else {

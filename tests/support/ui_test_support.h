@@ -1,7 +1,9 @@
 #pragma once
 
 // Widget tests run on Qt's offscreen platform with the program's own main (ui_test_main.cpp):
-// one QApplication for the whole test program, message boxes answered by a recorder.
+// one QApplication for the whole test program, message boxes answered by a recorder. Here are
+// the helpers every widget test shares: waiting, keys, rows, an Apache share, a callback
+// recorder, the deployment profile; ExplorerTest (explorer_fixture.h) adds the application.
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,8 @@ build: deps
 	cmake --build --preset release
 
 # Every test: the full build, then the core and its tests again under ASan and UBSan, the
-# engines' tests under ThreadSanitizer, and each fuzz harness once over its corpus.
+# engines' tests under ThreadSanitizer, each fuzz harness once over its corpus, and the window
+# with its widget tests under ASan and UBSan.
 test: deps
 	cmake --preset release
 	cmake --build --preset release
@@ -27,6 +28,9 @@ test: deps
 	cmake --preset fuzz
 	cmake --build --preset fuzz
 	ctest --preset fuzz
+	cmake --preset asan-ui
+	cmake --build --preset asan-ui
+	ctest --preset asan-ui
 
 # Each fuzz harness for FUZZ_SECONDS seconds; new corpus entries and failing inputs go into
 # fuzz/corpus/ (see scripts/fuzz).

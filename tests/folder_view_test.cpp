@@ -24,10 +24,12 @@
 #include "base/session_log.h"
 #include "comn/action_download.h"
 #include "monitor/file_monitor.h"
+#include "platform/clock.h"
 #include "platform/http_client.h"
 #include "remotefs/fs_interface.h"
 #include "shell/terrapane_app.h"
 #include "support/dev_service.h"
+#include "support/explorer_fixture.h"
 #include "support/fake_desktop.h"
 #include "support/raw_http_server.h"
 #include "support/ui_test_support.h"
@@ -41,11 +43,15 @@
 #include "widgets/ui_events.h"
 
 namespace fs = std::filesystem;
+using nbx::test::ApacheShare;
 using nbx::test::FakeDesktop;
 using nbx::test::HttpResponse;
-using nbx::test::MessageBoxRecorder;
-using nbx::test::PollUntil;
+using nbx::test::Press;
 using nbx::test::ReadFile;
+using nbx::test::RowOf;
+using nbx::test::RowTexts;
+using nbx::test::Select;
+using nbx::test::WaitFor;
 using nbx::test::WriteFile;
 using namespace nbx::ui;
 
@@ -89,6 +95,24 @@ void Put(const std::string& path, const std::string& content) {
     WriteFile(path, content);
 }
 
+// Counts the messages of one kind that reach the target, before the target handles them.
+class MessageCounter : public QObject {
+public:
+    MessageCounter(QObject* target, int message) : message_(message) {
+        target->installEventFilter(this);
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        count += IsMessage(event, message_) ? 1 : 0;
+        return false;
+    }
+
+private:
+    int message_;
+};
+
 class ShowCounter : public QObject {
 public:
     int shows = 0;
@@ -100,71 +124,37 @@ protected:
     }
 };
 
-void PressKey(QWidget* widget, int key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QApplication::sendEvent(widget, &press);
-}
-
-class FolderViewTest : public ::testing::Test {
+class FolderViewTest : public nbx::test::ExplorerTest {
 protected:
+    // In the fake desktop's home, whose editors the tests open files with.
+    FolderViewTest() : ExplorerTest(FakeDesktop::Root()) {}
+
     void SetUp() override {
-        // Each test starts with no database and no log of an earlier test of this process.
-        fs::remove_all(FakeDesktop::Root() + "/data/nimbexshell");
-        fs::remove_all(FakeDesktop::Root() + "/state/nimbexshell");
+        ExplorerTest::SetUp();
         static CQImageDecoder decoder;
         SetImageDecoder(&decoder);
         defaultInFront_ = CTerraPaneView::isFrameInFront;
         CTerraPaneView::isFrameInFront = [this](const CMainFrame*) { return inFront_; };
-        server_ = std::make_unique<nbx::test::WebDavServer>(
-            nbx::test::WebDavServer::Kind::kApache, std::vector<std::string>{"share", "ws"},
-            std::vector<nbx::test::WebDavServer::User>{{"demo", "s3cret"}});
+        server_ = std::make_unique<ApacheShare>(std::vector<std::string>{"share", "ws"});
         ASSERT_TRUE(server_->Started());
-        app_ = std::make_unique<CTerraPaneApp>();
-        ASSERT_TRUE(app_->InitInstance());
-        frame_ = app_->MainWindow();
-        ASSERT_NE(frame_, nullptr);
-        view_ = frame_->View();
-        share_ = AddNode({.node_type = NodeType::SharedFolder,
-                          .nbx_proxy = server_->BaseUrl(),
-                          .node_name = "share",
-                          .login = "demo",
-                          .password = "s3cret",
-                          .title_name = "Share"});
-        workstation_ = AddNode({.node_type = NodeType::ServiceNode,
-                                .device_type = DeviceKind::Workstation,
-                                .nbx_proxy = server_->BaseUrl(),
-                                .node_name = "ws",
-                                .login = "demo",
-                                .password = "s3cret",
-                                .title_name = "Workstation"});
+        StartApp();
+        frame_ = Frame();
+        view_ = View();
+        share_ = AddNode(server_->SharedFolder("Share", "share"));
+        workstation_ = AddNode(server_->Device("Workstation", "ws", DeviceKind::Workstation));
     }
     void TearDown() override {
-        if (app_ != nullptr) {
-            app_->ExitInstance();
-            app_.reset();
-        }
+        ExplorerTest::TearDown();
         disk_.reset();
-        if (::getenv("NIMBEXSHELL_DEPLOYMENT") != nullptr) {
-            ::unsetenv("NIMBEXSHELL_DEPLOYMENT");
-            ReloadDeploymentProfile();
-            nbx::http::SetDefaultTls({});
-        }
         CTerraPaneView::isFrameInFront = defaultInFront_;
     }
 
-    CNbxNode* AddNode(NodeSettings settings) {
-        auto node = std::make_unique<CNbxNode>(std::move(settings));
-        return app_->NodeList().AddNode(node);
-    }
     CNbxNode* AddDiskNode() {
         disk_ = std::make_unique<nbx::test::DevService>(
             std::vector<nbx::test::DevService::Account>{{kLogin, kPassword}});
         EXPECT_TRUE(disk_->Started());
-        const std::string profile = FakeDesktop::Root() + "/deployment.ini";
-        Put(profile, "[Service]\nDiskApiHost=" + disk_->DiskHost() +
-                         "\n[Tls]\nCaBundle=" + disk_->CaFile() + "\n");
-        ::setenv("NIMBEXSHELL_DEPLOYMENT", profile.c_str(), 1);
-        ApplyDeploymentTls(ReloadDeploymentProfile());
+        UseProfile("[Service]\nDiskApiHost=" + disk_->DiskHost() +
+                   "\n[Tls]\nCaBundle=" + disk_->CaFile() + "\n");
         return AddNode({.node_type = NodeType::ServiceNode,
                         .device_type = DeviceKind::Disk,
                         .nbx_proxy = disk_->DiskUrl(),
@@ -180,39 +170,19 @@ protected:
         return view_->Navigate(path);
     }
     std::string OnServer(const std::string& node, const std::string& path) const {
-        return server_->DataDir() + "/" + node + path;
+        return server_->OnServer(node, path);
     }
-    std::vector<std::string> Names() const {
-        std::vector<std::string> names;
-        for (int row = 0; row < view_->RowCount(); ++row) {
-            names.push_back(view_->Text(row).toStdString());
-        }
-        return names;
-    }
-    int RowOf(const std::string& name) const {
-        for (int row = 0; row < view_->RowCount(); ++row) {
-            if (view_->Text(row).toStdString() == name) {
-                return row;
-            }
-        }
-        return -1;
-    }
-    bool Shows(const std::string& name) const { return RowOf(name) >= 0; }
-    void Select(const std::vector<std::string>& names) {
-        view_->ClearSelection();
-        for (const std::string& name : names) {
-            ASSERT_GE(RowOf(name), 0) << name;
-            view_->SetSelected(RowOf(name), true);
-        }
-    }
-    // Until every batch of the frame has run and its refresh has listed the folder again.
+    bool Shows(const std::string& name) const { return RowOf(*view_, name) >= 0; }
+    // Until every batch of the frame has run and its refresh has listed the folder again;
+    // what the batches posted is handled first, so that a batch about to start is seen.
     bool Idle() {
-        nbx::test::ProcessEventsFor(std::chrono::milliseconds(50));
-        return PollUntil([&] { return !frame_->ComnManager().IsBusy() && !view_->IsBusy(); });
+        return WaitFor([&] {
+            QCoreApplication::sendPostedEvents();
+            return !frame_->ComnManager().IsBusy() && !view_->IsBusy();
+        });
     }
-    std::string Log() const { return ReadFile(SessionLogPath()); }
     void Edit(const std::string& name, const std::function<void(QLineEdit*)>& change) {
-        Select({name});
+        Select(*view_, {name});
         view_->OnCommand(ID_FILE_RENAME);
         ASSERT_TRUE(view_->IsLabelEditing());
         change(view_->LabelEditor());
@@ -220,10 +190,8 @@ protected:
 
     bool inFront_ = true;
     std::function<bool(const CMainFrame*)> defaultInFront_;
-    MessageBoxRecorder boxes_;
-    std::unique_ptr<nbx::test::WebDavServer> server_;
+    std::unique_ptr<ApacheShare> server_;
     std::unique_ptr<nbx::test::DevService> disk_;
-    std::unique_ptr<CTerraPaneApp> app_;
     CMainFrame* frame_ = nullptr;
     CTerraPaneView* view_ = nullptr;
     CNbxNode* share_ = nullptr;
@@ -258,7 +226,7 @@ TEST_F(FolderViewTest, ListsRowsWithTheirSizeAndTypeColumns) {
     EXPECT_EQ(view_->Text(0), "..") << "the listing holds the folder itself: the up entry first";
     EXPECT_EQ(view_->Item(0)->kind, RowKind::kUp);
     for (const File& file : files) {
-        const int row = RowOf(file.name);
+        const int row = RowOf(*view_, file.name);
         ASSERT_GE(row, 0) << file.name;
         EXPECT_EQ(view_->Text(row, 1).toStdString(), file.sizeText) << file.name;
         EXPECT_EQ(view_->Text(row, 2).toStdString(), file.typeText) << file.name;
@@ -266,7 +234,7 @@ TEST_F(FolderViewTest, ListsRowsWithTheirSizeAndTypeColumns) {
         EXPECT_EQ(view_->Item(row)->kind, RowKind::kFile);
         EXPECT_EQ(view_->Item(row)->size, file.size);
     }
-    const int sub = RowOf("sub");
+    const int sub = RowOf(*view_, "sub");
     ASSERT_GE(sub, 0);
     EXPECT_EQ(view_->Item(sub)->kind, RowKind::kFolder);
     EXPECT_EQ(view_->Text(sub, 1), "");
@@ -277,9 +245,9 @@ TEST_F(FolderViewTest, ListsRowsWithTheirSizeAndTypeColumns) {
 TEST_F(FolderViewTest, AFailedListingLeavesTheViewAsItWas) {
     Put(OnServer("share", "/f/a.txt"), "a");
     ASSERT_EQ(Open(share_, "/f/"), 200);
-    const auto before = Names();
+    const auto before = RowTexts(*view_);
     EXPECT_EQ(view_->Navigate("/missing/"), 404);
-    EXPECT_EQ(Names(), before);
+    EXPECT_EQ(RowTexts(*view_), before);
     EXPECT_EQ(before, (std::vector<std::string>{"..", "a.txt"}));
     EXPECT_EQ(view_->CurrentPath(), "/f/");
 }
@@ -290,7 +258,7 @@ TEST_F(FolderViewTest, DeviceRootShowsOnlyItsThreeFoldersAndTheDiskRootShowsAll)
     }
     Put(OnServer("ws", "/boot.ini"), "x");
     ASSERT_EQ(Open(workstation_, "/"), 200);
-    std::vector<std::string> names = Names();
+    std::vector<std::string> names = RowTexts(*view_);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"..", "MyStorage", "public_html", "sdcard"}));
 
@@ -300,7 +268,7 @@ TEST_F(FolderViewTest, DeviceRootShowsOnlyItsThreeFoldersAndTheDiskRootShowsAll)
     ASSERT_EQ(Open(disk, "/"), 200);
     EXPECT_TRUE(Shows("Windows"));
     EXPECT_TRUE(Shows("boot.ini"));
-    EXPECT_EQ(view_->Text(RowOf("boot.ini"), 1), "1 B");
+    EXPECT_EQ(view_->Text(RowOf(*view_, "boot.ini"), 1), "1 B");
 }
 
 // ---- new folder, rename, delete -----------------------------------------------------------
@@ -313,7 +281,7 @@ TEST_F(FolderViewTest, NewFolderTakesTheNextFreeNameAndIsCreatedWhenTheEditEnds)
     view_->OnCommand(ID_FILE_NEW_FOLDER);
     ASSERT_TRUE(view_->IsLabelEditing());
     EXPECT_EQ(view_->LabelEditor()->text(), "New Folder (3)");
-    PressKey(view_->LabelEditor(), Qt::Key_Escape);  // cancelled, still made
+    Press(view_->LabelEditor(), Qt::Key_Escape);  // cancelled, still made
     EXPECT_FALSE(ViewTestPeer::CreatingFolder(*view_));
     ASSERT_TRUE(Idle());
     EXPECT_TRUE(fs::is_directory(OnServer("share", "/work/New Folder (3)")));
@@ -323,7 +291,7 @@ TEST_F(FolderViewTest, NewFolderTakesTheNextFreeNameAndIsCreatedWhenTheEditEnds)
     ASSERT_TRUE(view_->IsLabelEditing());
     EXPECT_EQ(view_->LabelEditor()->text(), "New Folder (4)");
     view_->LabelEditor()->setText("Reports");
-    PressKey(view_->LabelEditor(), Qt::Key_Return);
+    Press(view_->LabelEditor(), Qt::Key_Return);
     ASSERT_TRUE(Idle());
     EXPECT_TRUE(fs::is_directory(OnServer("share", "/work/Reports")));
     EXPECT_FALSE(fs::exists(OnServer("share", "/work/New Folder (4)")));
@@ -341,7 +309,7 @@ TEST_F(FolderViewTest, NewFolderTakesTheNextFreeNameAndIsCreatedWhenTheEditEnds)
     view_->OnCommand(ID_FILE_NEW_FOLDER);
     ASSERT_TRUE(view_->IsLabelEditing());
     view_->LabelEditor()->setText("a:b");
-    PressKey(view_->LabelEditor(), Qt::Key_Return);
+    Press(view_->LabelEditor(), Qt::Key_Return);
     ASSERT_TRUE(Idle());
     EXPECT_FALSE(fs::exists(OnServer("share", "/work/a:b")));
     EXPECT_FALSE(Shows("New Folder (4)")) << "the proposed row goes with the listing";
@@ -355,28 +323,29 @@ TEST_F(FolderViewTest, RenameMovesButNeverOntoAnExistingName) {
 
     Edit("a.txt", [](QLineEdit* editor) {
         editor->setText("b.txt");
-        PressKey(editor, Qt::Key_Return);
+        Press(editor, Qt::Key_Return);
     });
     ASSERT_TRUE(Idle());
     EXPECT_EQ(ReadFile(OnServer("share", "/r/a.txt")), "a");
     EXPECT_EQ(ReadFile(OnServer("share", "/r/b.txt")), "b");
     EXPECT_TRUE(Shows("a.txt")) << "the refresh brings the old name back";
-    EXPECT_NE(Log().find("WARNING: CTerraPaneView::RenameItem(): CNbxFileTransferService::_EXIST() "
-                         "failed with arg: \"/r/b.txt\""),
+    EXPECT_NE(SessionLog().find(
+                  "WARNING: CTerraPaneView::RenameItem(): CNbxFileTransferService::_EXIST() "
+                  "failed with arg: \"/r/b.txt\""),
               std::string::npos);
-    EXPECT_EQ(Log().find("registered CNbxComnActionMoveWithinNode()"), std::string::npos);
+    EXPECT_EQ(SessionLog().find("registered CNbxComnActionMoveWithinNode()"), std::string::npos);
 
     // Onto an existing folder's name, too.
     Edit("a.txt", [](QLineEdit* editor) {
         editor->setText("dir");
-        PressKey(editor, Qt::Key_Return);
+        Press(editor, Qt::Key_Return);
     });
     ASSERT_TRUE(Idle());
     EXPECT_EQ(ReadFile(OnServer("share", "/r/a.txt")), "a");
 
     Edit("dir", [](QLineEdit* editor) {
         editor->setText("renamed");
-        PressKey(editor, Qt::Key_Return);
+        Press(editor, Qt::Key_Return);
     });
     ASSERT_TRUE(Idle());
     EXPECT_TRUE(fs::is_directory(OnServer("share", "/r/renamed")));
@@ -390,13 +359,13 @@ TEST_F(FolderViewTest, RenameToAnInvalidOrUnchangedNameRevertsAndRegistersNothin
     for (const char* text : {"..", "x/y", "", "A.TXT", "q?"}) {
         Edit("a.txt", [text](QLineEdit* editor) {
             editor->setText(text);
-            PressKey(editor, Qt::Key_Return);
+            Press(editor, Qt::Key_Return);
         });
         EXPECT_FALSE(view_->IsLabelEditing());
         EXPECT_TRUE(Shows("a.txt")) << text;
         EXPECT_FALSE(frame_->ComnManager().IsBusy()) << text;
     }
-    EXPECT_EQ(Log().find("CTerraPaneView::RenameItem()"), std::string::npos);
+    EXPECT_EQ(SessionLog().find("CTerraPaneView::RenameItem()"), std::string::npos);
     EXPECT_EQ(ReadFile(OnServer("share", "/r/a.txt")), "a");
 }
 
@@ -405,7 +374,7 @@ TEST_F(FolderViewTest, DeleteRemovesTheSelectedFileAndFolderButNeverTheUpEntry) 
     Put(OnServer("share", "/box/stays.txt"), "stays");
     Put(OnServer("share", "/box/tree/leaf.txt"), "leaf");
     ASSERT_EQ(Open(share_, "/box/"), 200);
-    Select({"..", "old.txt", "tree"});
+    Select(*view_, {"..", "old.txt", "tree"});
     EXPECT_FALSE(view_->IsCommandEnabled(ID_FILE_DELETE)) << "the first selected row is ..";
 
     boxes_.QueueAnswer(kIdNo);
@@ -419,8 +388,8 @@ TEST_F(FolderViewTest, DeleteRemovesTheSelectedFileAndFolderButNeverTheUpEntry) 
     EXPECT_FALSE(fs::exists(OnServer("share", "/box/old.txt")));
     EXPECT_FALSE(fs::exists(OnServer("share", "/box/tree")));
     EXPECT_TRUE(fs::exists(OnServer("share", "/box/stays.txt")));
-    EXPECT_EQ(Names(), (std::vector<std::string>{"..", "stays.txt"}));
-    const std::string log = Log();
+    EXPECT_EQ(RowTexts(*view_), (std::vector<std::string>{"..", "stays.txt"}));
+    const std::string log = SessionLog();
     std::size_t deletes = 0;
     for (std::size_t at = 0;
          (at = log.find("CTerraPaneView::_FolderView_OnFileDelete(): registered "
@@ -436,19 +405,19 @@ TEST_F(FolderViewTest, AFailedActionIsReportedWithTheOfflineMessage) {
     Put(OnServer("share", "/gone/x.txt"), "x");
     ASSERT_EQ(Open(share_, "/gone/"), 200);
     fs::remove(OnServer("share", "/gone/x.txt"));  // by somebody else, meanwhile
-    Select({"x.txt"});
+    Select(*view_, {"x.txt"});
     view_->OnCommand(ID_FILE_DELETE);
     ASSERT_TRUE(Idle());
     ASSERT_EQ(boxes_.Ids(), (std::vector<int>{214, 206}));
     EXPECT_EQ(boxes_.Boxes().back().icon, MsgIcon::kExclamation);
-    EXPECT_NE(Log().find("INFO: CTerraPaneView::OnComnActionError() invoked..."),
+    EXPECT_NE(SessionLog().find("INFO: CTerraPaneView::OnComnActionError() invoked..."),
               std::string::npos);
 }
 
 TEST_F(FolderViewTest, ChangesAreRefusedAtTheRootOfADeviceNode) {
     fs::create_directories(OnServer("ws", "/MyStorage"));
     ASSERT_EQ(Open(workstation_, "/"), 200);
-    Select({"MyStorage"});
+    Select(*view_, {"MyStorage"});
     for (int command : {ID_FILE_RENAME, ID_FILE_DELETE, ID_FILE_NEW_FOLDER, ID_EDIT_CUT,
                         ID_EDIT_COPY, ID_EDIT_PASTE}) {
         EXPECT_FALSE(view_->IsCommandEnabled(command)) << command;
@@ -457,10 +426,10 @@ TEST_F(FolderViewTest, ChangesAreRefusedAtTheRootOfADeviceNode) {
     view_->OnCommand(ID_FILE_NEW_FOLDER);
     view_->OnCommand(ID_FILE_RENAME);
     EXPECT_FALSE(view_->IsLabelEditing());
-    EXPECT_EQ(Names().size(), 2u);
+    EXPECT_EQ(RowTexts(*view_).size(), 2u);
 
     ASSERT_EQ(Open(workstation_, "/MyStorage/"), 200);
-    Select({".."});
+    Select(*view_, {".."});
     EXPECT_FALSE(view_->IsCommandEnabled(ID_FILE_RENAME));
     EXPECT_TRUE(view_->IsCommandEnabled(ID_FILE_NEW_FOLDER));
 }
@@ -470,22 +439,22 @@ TEST_F(FolderViewTest, ChangesAreRefusedAtTheRootOfADeviceNode) {
 TEST_F(FolderViewTest, UpListsTheParentAndAtTheRootShowsTheNodeList) {
     Put(OnServer("share", "/outer/inner/x.txt"), "x");
     ASSERT_EQ(Open(share_, "/outer/"), 200);
-    Select({"inner"});
+    Select(*view_, {"inner"});
     PostMessage(view_, WM_VIEW_OPEN);  // Enter
-    ASSERT_TRUE(PollUntil([&] { return view_->CurrentPath() == "/outer/inner/"; }));
+    ASSERT_TRUE(WaitFor([&] { return view_->CurrentPath() == "/outer/inner/"; }));
     EXPECT_TRUE(Shows("x.txt"));
 
-    Select({".."});
+    Select(*view_, {".."});
     PostMessage(view_, WM_VIEW_OPEN);
-    ASSERT_TRUE(PollUntil([&] { return view_->CurrentPath() == "/outer/"; }));
-    Select({".."});
+    ASSERT_TRUE(WaitFor([&] { return view_->CurrentPath() == "/outer/"; }));
+    Select(*view_, {".."});
     PostMessage(view_, WM_VIEW_OPEN);
-    ASSERT_TRUE(PollUntil([&] { return view_->CurrentPath() == "/"; }));
+    ASSERT_TRUE(WaitFor([&] { return view_->CurrentPath() == "/"; }));
     EXPECT_EQ(frame_->GetViewMode(), CMainFrame::kModeFolder);
 
-    Select({".."});
+    Select(*view_, {".."});
     PostMessage(view_, WM_VIEW_OPEN);
-    ASSERT_TRUE(PollUntil([&] { return frame_->GetViewMode() == CMainFrame::kModeNodes; }));
+    ASSERT_TRUE(WaitFor([&] { return frame_->GetViewMode() == CMainFrame::kModeNodes; }));
     EXPECT_EQ(frame_->CurrentNode(), nullptr);
 }
 
@@ -505,18 +474,18 @@ TEST_F(FolderViewTest, TheKeysOfADesktopFileManager) {
     ASSERT_EQ(Open(share_, "/outer/inner/"), 200);
     Put(OnServer("share", "/outer/inner/late.txt"), "l");
     keys[1]->trigger();
-    ASSERT_TRUE(PollUntil([&] { return Shows("late.txt"); }));
+    ASSERT_TRUE(WaitFor([&] { return Shows("late.txt"); }));
 
-    Select({"x.txt"});
+    Select(*view_, {"x.txt"});
     keys[0]->trigger();
     ASSERT_TRUE(view_->IsLabelEditing());
-    PressKey(view_->LabelEditor(), Qt::Key_Escape);
-    Select({".."});
+    Press(view_->LabelEditor(), Qt::Key_Escape);
+    Select(*view_, {".."});
     keys[0]->trigger();
     EXPECT_FALSE(view_->IsLabelEditing()) << "only where Rename is enabled";
 
     keys[2]->trigger();
-    ASSERT_TRUE(PollUntil([&] { return view_->CurrentPath() == "/outer/"; }));
+    ASSERT_TRUE(WaitFor([&] { return view_->CurrentPath() == "/outer/"; }));
     keys[3]->trigger();
     EXPECT_EQ(frame_->AddressBar()->lineEdit()->selectedText(),
               frame_->AddressBar()->lineEdit()->text());
@@ -528,11 +497,11 @@ TEST_F(FolderViewTest, OpenWithSeveralFoldersOpensAWindowForEach) {
         fs::create_directories(OnServer("share", folder));
     }
     ASSERT_EQ(Open(share_, "/many/"), 200);
-    Select({"..", "one", "two", "three"});
+    Select(*view_, {"..", "one", "two", "three"});
     view_->OnCommand(ID_FILE_OPEN_ITEM);
-    ASSERT_EQ(app_->TopFrameCount(), 4) << "the up entry among several rows is skipped";
+    ASSERT_EQ(App().TopFrameCount(), 4) << "the up entry among several rows is skipped";
     std::vector<std::string> paths;
-    for (const CMainFrame* frame : app_->TopFrames()) {
+    for (const CMainFrame* frame : App().TopFrames()) {
         if (frame != frame_) {
             paths.push_back(frame->View()->CurrentPath());
         }
@@ -564,7 +533,7 @@ TEST_F(FolderViewTest, AListingAskedForDuringAListingFollowsIt) {
         {.bytes = HttpResponse(
              207, Multistatus({{"/slow/second/", true}, {"/slow/second/x.txt", false}}))}});
     // The node-state pass would probe the node too, taking a reply meant for a listing.
-    ASSERT_TRUE(PollUntil([&] { return !app_->IsNodeStatePassRunning(); }));
+    ASSERT_TRUE(WaitFor([&] { return !App().IsNodeStatePassRunning(); }));
     CNbxNode* slow = AddNode({.node_type = NodeType::SharedFolder,
                               .nbx_proxy = server.BaseUrl(),
                               .node_name = "slow",
@@ -585,7 +554,7 @@ TEST_F(FolderViewTest, AListingAskedForDuringAListingFollowsIt) {
     ASSERT_TRUE(nested.has_value()) << "asked for while the first listing waited";
     EXPECT_EQ(*nested, 200);
     EXPECT_TRUE(Shows("a.txt"));
-    ASSERT_TRUE(PollUntil([&] { return view_->CurrentPath() == "/second/"; }));
+    ASSERT_TRUE(WaitFor([&] { return view_->CurrentPath() == "/second/"; }));
     EXPECT_TRUE(Shows("x.txt"));
     std::vector<std::string> listings;
     for (const auto& request : server.Requests()) {
@@ -627,7 +596,7 @@ TEST_F(FolderViewTest, ContextMenusGrayWhatCannotBeDoneAndCheckTheStyleAndSort) 
     fs::create_directories(OnServer("ws", "/MyStorage/sub"));
     Put(OnServer("ws", "/MyStorage/a.txt"), "a");
     ASSERT_EQ(Open(workstation_, "/"), 200);
-    Select({"MyStorage"});
+    Select(*view_, {"MyStorage"});
     auto entries = ShowContextMenu(*view_);
     EXPECT_EQ(entries[ID_FILE_OPEN_ITEM], (MenuEntry{true, false}));
     for (int command : {ID_FILE_EDIT, ID_FILE_RENAME, ID_FILE_DELETE}) {
@@ -635,11 +604,11 @@ TEST_F(FolderViewTest, ContextMenusGrayWhatCannotBeDoneAndCheckTheStyleAndSort) 
     }
 
     ASSERT_EQ(Open(workstation_, "/MyStorage/"), 200);
-    Select({"a.txt", "sub"});
+    Select(*view_, {"a.txt", "sub"});
     entries = ShowContextMenu(*view_);
     EXPECT_TRUE(entries.at(ID_FILE_DELETE).enabled);
     EXPECT_FALSE(entries.at(ID_FILE_RENAME).enabled) << "two rows";
-    Select({".."});
+    Select(*view_, {".."});
     entries = ShowContextMenu(*view_);
     EXPECT_FALSE(entries.at(ID_FILE_DELETE).enabled);
     EXPECT_FALSE(entries.at(ID_FILE_RENAME).enabled);
@@ -666,21 +635,21 @@ TEST_F(FolderViewTest, PicturesOfAWorkstationGetTheirThumbnails) {
     Put(OnServer("ws", "/MyStorage/notes.txt"), "text");
     Put(OnServer("share", "/red.png"), Png(Flat(96, kRed)));
     ASSERT_EQ(Open(workstation_, "/MyStorage/"), 200);
-    const int row = RowOf("red.png");
+    const int row = RowOf(*view_, "red.png");
     ASSERT_GE(row, 0);
     const auto& cache = ViewTestPeer::IconCache(*view_);
-    ASSERT_TRUE(PollUntil([&] { return cache.count("/ws/MyStorage/red.png") != 0; }));
-    ASSERT_TRUE(PollUntil([&] { return !view_->IsThumbnailsBusy(); }));
+    ASSERT_TRUE(WaitFor([&] { return cache.count("/ws/MyStorage/red.png") != 0; }));
+    ASSERT_TRUE(WaitFor([&] { return !view_->IsThumbnailsBusy(); }));
     const int image = cache.at("/ws/MyStorage/red.png");
-    EXPECT_EQ(view_->Image(RowOf("red.png")), image);
+    EXPECT_EQ(view_->Image(RowOf(*view_, "red.png")), image);
     const QImage shown = ViewTestPeer::Thumbs(*view_).At(image).toImage();
     EXPECT_EQ(shown.size(), QSize(48, 48));
     EXPECT_EQ(shown.pixel(24, 24), kRed);
-    EXPECT_NE(view_->Image(RowOf("notes.txt")), image);
+    EXPECT_NE(view_->Image(RowOf(*view_, "notes.txt")), image);
 
     // Listed again: the picture kept from before.
     ASSERT_EQ(view_->Navigate("/MyStorage/"), 200);
-    EXPECT_EQ(view_->Image(RowOf("red.png")), image);
+    EXPECT_EQ(view_->Image(RowOf(*view_, "red.png")), image);
 
     // A shared folder shows no thumbnails.
     ASSERT_EQ(Open(share_, "/"), 200);
@@ -703,9 +672,9 @@ TEST_F(FolderViewTest, TheSliderIsOfferedInLargeIconsOnceThumbnailsAreIdle) {
     ASSERT_EQ(Open(workstation_, "/MyStorage/"), 200);
     view_->OnCommand(ID_VIEW_LARGE_ICONS);
     EXPECT_EQ(workstation_->view_style, 4);
-    ASSERT_TRUE(PollUntil([&] { return Log().find(finished) != std::string::npos; }));
-    ASSERT_TRUE(PollUntil([&] { return !frame_->Slider()->isHidden(); }));
-    EXPECT_NE(Log().find("INFO: CTerraPaneView::OnFileThumbDownloadStart() invoked..."),
+    ASSERT_TRUE(WaitFor([&] { return SessionLog().find(finished) != std::string::npos; }));
+    ASSERT_TRUE(WaitFor([&] { return !frame_->Slider()->isHidden(); }));
+    EXPECT_NE(SessionLog().find("INFO: CTerraPaneView::OnFileThumbDownloadStart() invoked..."),
               std::string::npos);
 
     view_->OnCommand(ID_VIEW_DETAILS);
@@ -726,7 +695,7 @@ TEST_F(FolderViewTest, ThumbnailSizeChangesOnlyWithinItsRangeAndInAFolder) {
 
     ASSERT_EQ(Open(workstation_, "/MyStorage/"), 200);
     const auto& cache = ViewTestPeer::IconCache(*view_);
-    ASSERT_TRUE(PollUntil([&] { return cache.count("/ws/MyStorage/red.png") != 0; }));
+    ASSERT_TRUE(WaitFor([&] { return cache.count("/ws/MyStorage/red.png") != 0; }));
     workstation_->viewModified = false;
     for (const auto& [w, h] : {std::pair{100, 100}, {40, 40}, {64, 40}, {48, 48}}) {
         view_->SetThumbnailSize(w, h);
@@ -764,9 +733,9 @@ TEST_F(FolderViewTest, AFileOpenedAndChangedIsUploadedAfterTheQuestion) {
                      [&](const QString& title) { captions.push_back(title.toStdString()); });
     ShowCounter shown;
     frame_->Progress()->installEventFilter(&shown);
-    Select({name});
+    Select(*view_, {name});
     PostMessage(view_, WM_VIEW_OPEN);
-    ASSERT_TRUE(PollUntil(
+    ASSERT_TRUE(WaitFor(
         [&] {
             for (const auto& box : boxes_.Boxes()) {
                 if (box.stringId == 224) {
@@ -778,7 +747,7 @@ TEST_F(FolderViewTest, AFileOpenedAndChangedIsUploadedAfterTheQuestion) {
         std::chrono::seconds(60)))
         << "the editor changed the file and ended";
     ASSERT_TRUE(Idle());
-    ASSERT_TRUE(PollUntil(
+    ASSERT_TRUE(WaitFor(
         [&] { return ReadFile(OnServer("share", "/docs/" + name)) == "original\nedited\n"; }));
     const auto& box = boxes_.Boxes().back();
     EXPECT_EQ(box.text, "The contents of file \"/docs/" + name +
@@ -787,7 +756,7 @@ TEST_F(FolderViewTest, AFileOpenedAndChangedIsUploadedAfterTheQuestion) {
     EXPECT_EQ(box.icon, MsgIcon::kQuestion);
     EXPECT_EQ(captions, (std::vector<std::string>{"Downloading...", "Uploading..."}));
     EXPECT_GE(shown.shows, 1) << "the progress dialog is shown";
-    const std::string log = Log();
+    const std::string log = SessionLog();
     EXPECT_NE(log.find("INFO: CTerraPaneView::OpenItem(): registered CNbxComnActionDownload()"),
               std::string::npos);
     EXPECT_NE(log.find("INFO: CTerraPaneView::OnFileMonitorClosedModified(): registered "
@@ -803,20 +772,26 @@ TEST_F(FolderViewTest, TheQuestionWaitsForAnIdleFrameInFront) {
     auto monitor =
         std::make_shared<CNbxFileMonitor>(*share_, local, "/later.txt", Utils::LaunchedProcess{});
     auto asked = [&] { return !boxes_.Boxes().empty(); };
+    // The question is put off by a timer that posts it again; with the waits cut short, a few
+    // of those rounds pass quickly, and each one that did not ask shows that it held back.
+    nbx::clock::TestClock clock;
+    clock.CapWaits(std::chrono::milliseconds(10));
+    MessageCounter rounds(view_, WM_FILE_MONITOR_CLOSED_MODIFIED);
 
     inFront_ = false;
     PostMessage(view_, WM_FILE_MONITOR_CLOSED_MODIFIED, monitor);
-    nbx::test::ProcessEventsFor(std::chrono::milliseconds(2500));
+    ASSERT_TRUE(WaitFor([&] { return rounds.count >= 4; }));
     EXPECT_FALSE(asked()) << "not in front";
     EXPECT_NE(monitor->GetState(), FMS_HANDLED);
 
     view_->OnAsyncOperationStart();  // a batch runs
     inFront_ = true;
-    nbx::test::ProcessEventsFor(std::chrono::milliseconds(2500));
+    const int roundsBefore = rounds.count;
+    ASSERT_TRUE(WaitFor([&] { return rounds.count >= roundsBefore + 3; }));
     EXPECT_FALSE(asked()) << "busy";
 
     view_->OnAsyncOperationFinish(0, 0);
-    ASSERT_TRUE(PollUntil(asked));
+    ASSERT_TRUE(WaitFor(asked));
     EXPECT_EQ(boxes_.Boxes().front().stringId, 224);
     EXPECT_EQ(monitor->GetState(), FMS_HANDLED);
     ASSERT_TRUE(Idle());
@@ -828,7 +803,7 @@ TEST_F(FolderViewTest, TheQuestionWaitsForAnIdleFrameInFront) {
         std::make_shared<CNbxFileMonitor>(*share_, local, "/later.txt", Utils::LaunchedProcess{});
     boxes_.QueueAnswer(kIdNo);
     PostMessage(view_, WM_FILE_MONITOR_CLOSED_MODIFIED, declined);
-    ASSERT_TRUE(PollUntil([&] { return boxes_.Boxes().size() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return boxes_.Boxes().size() == 2; }));
     EXPECT_EQ(declined->GetState(), FMS_HANDLED);
     ASSERT_TRUE(Idle());
     EXPECT_EQ(ReadFile(OnServer("share", "/later.txt")), "after");
@@ -857,25 +832,25 @@ TEST_F(FolderViewTest, FilesOfOneNameInTwoFoldersHaveCopiesOfTheirOwn) {
     inFront_ = false;  // the questions wait until both files were edited
 
     ASSERT_EQ(Open(share_, "/a/"), 200);
-    Select({name});
+    Select(*view_, {name});
     PostMessage(view_, WM_VIEW_OPEN);
     ASSERT_TRUE(
-        PollUntil([&] { return WaitsForTheAnswer(*app_, localA); }, std::chrono::seconds(60)));
+        WaitFor([&] { return WaitsForTheAnswer(App(), localA); }, std::chrono::seconds(60)));
     ASSERT_TRUE(Idle());
     ASSERT_EQ(Open(share_, "/b/"), 200);
-    Select({name});
+    Select(*view_, {name});
     PostMessage(view_, WM_VIEW_OPEN);
     ASSERT_TRUE(
-        PollUntil([&] { return WaitsForTheAnswer(*app_, localB); }, std::chrono::seconds(60)));
+        WaitFor([&] { return WaitsForTheAnswer(App(), localB); }, std::chrono::seconds(60)));
     ASSERT_TRUE(Idle());
     EXPECT_EQ(ReadFile(localA), "from a\nedited\n");
     EXPECT_EQ(ReadFile(localB), "from b\nedited\n");
     EXPECT_EQ(fs::path(localA).filename(), name) << "the application shows the file's own name";
 
     inFront_ = true;
-    ASSERT_TRUE(PollUntil([&] { return boxes_.Boxes().size() == 2; }, std::chrono::seconds(60)));
+    ASSERT_TRUE(WaitFor([&] { return boxes_.Boxes().size() == 2; }, std::chrono::seconds(60)));
     ASSERT_TRUE(Idle());
-    ASSERT_TRUE(PollUntil([&] {
+    ASSERT_TRUE(WaitFor([&] {
         return ReadFile(OnServer("share", "/a/" + name)) == "from a\nedited\n" &&
                ReadFile(OnServer("share", "/b/" + name)) == "from b\nedited\n";
     })) << ReadFile(OnServer("share", "/a/" + name));
@@ -889,30 +864,30 @@ TEST_F(FolderViewTest, AChangedCopyWaitingForItsAnswerIsNotDownloadedOver) {
     const std::string local = LocalCopyPath("Share", "/docs/", name);
     inFront_ = false;
     ASSERT_EQ(Open(share_, "/docs/"), 200);
-    Select({name});
+    Select(*view_, {name});
     PostMessage(view_, WM_VIEW_OPEN);
-    ASSERT_TRUE(
-        PollUntil([&] { return WaitsForTheAnswer(*app_, local); }, std::chrono::seconds(60)));
+    ASSERT_TRUE(WaitFor([&] { return WaitsForTheAnswer(App(), local); }, std::chrono::seconds(60)));
     ASSERT_TRUE(Idle());
     ASSERT_EQ(ReadFile(local), "original\nedited\n");
     Put(OnServer("share", "/docs/" + name), "changed by somebody else\n");
 
-    Select({name});
+    Select(*view_, {name});
     PostMessage(view_, WM_VIEW_OPEN);
-    ASSERT_TRUE(PollUntil([&] {
-        return Log().find("WARNING: CNbxComnActionDownload::RunMainAction(): the local copy") !=
+    ASSERT_TRUE(WaitFor([&] {
+        return SessionLog().find(
+                   "WARNING: CNbxComnActionDownload::RunMainAction(): the local copy") !=
                std::string::npos;
     }));
     ASSERT_TRUE(Idle());
     // The editor runs on the copy with its changes again, and adds another line.
-    ASSERT_TRUE(PollUntil([&] { return ReadFile(local) == "original\nedited\nedited\n"; },
-                          std::chrono::seconds(60)))
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(local) == "original\nedited\nedited\n"; },
+                        std::chrono::seconds(60)))
         << ReadFile(local);
 
     inFront_ = true;
-    ASSERT_TRUE(PollUntil([&] { return !boxes_.Boxes().empty(); }, std::chrono::seconds(60)));
+    ASSERT_TRUE(WaitFor([&] { return !boxes_.Boxes().empty(); }, std::chrono::seconds(60)));
     ASSERT_TRUE(Idle());
-    ASSERT_TRUE(PollUntil([&] {
+    ASSERT_TRUE(WaitFor([&] {
         return ReadFile(OnServer("share", "/docs/" + name)) == "original\nedited\nedited\n";
     })) << "the changes reach the server";
 }
@@ -986,7 +961,7 @@ TEST_F(FolderViewTest, FolderTreesRefuseNamesThatAreNoLocalFileNameAndEndlessTre
                                                      {href, href.back() == '/'}}))});
     }
     nbx::test::RawHttpServer server(std::move(replies));
-    ASSERT_TRUE(PollUntil([&] { return !app_->IsNodeStatePassRunning(); }));
+    ASSERT_TRUE(WaitFor([&] { return !App().IsNodeStatePassRunning(); }));
     CNbxNode* evil = AddNode({.node_type = NodeType::SharedFolder,
                               .nbx_proxy = server.BaseUrl(),
                               .node_name = "evil",
@@ -1000,9 +975,10 @@ TEST_F(FolderViewTest, FolderTreesRefuseNamesThatAreNoLocalFileNameAndEndlessTre
         std::vector<std::uint64_t> sizes;
         EXPECT_EQ(view_->ListRemoteDir(folders, files, sizes, "top/", "/base/", true),
                   FsResult::kLocalFailure);
-        EXPECT_NE(Log().find("ERROR: CTerraPaneView::ListRemoteDir(): the server listed a name "
-                             "that cannot be a local file name"),
-                  std::string::npos);
+        EXPECT_NE(
+            SessionLog().find("ERROR: CTerraPaneView::ListRemoteDir(): the server listed a name "
+                              "that cannot be a local file name"),
+            std::string::npos);
     }
 
     // A real tree deeper than the bound: walked down to it, then refused.
@@ -1018,9 +994,10 @@ TEST_F(FolderViewTest, FolderTreesRefuseNamesThatAreNoLocalFileNameAndEndlessTre
               FsResult::kLocalFailure);
     EXPECT_EQ(folders.size(), static_cast<std::size_t>(CTerraPaneView::kMaxRemoteTreeDepth) + 1);
     EXPECT_TRUE(files.empty());
-    EXPECT_NE(Log().find("ERROR: CTerraPaneView::ListRemoteDir(): the folder tree is deeper than "
-                         "64 levels"),
-              std::string::npos);
+    EXPECT_NE(
+        SessionLog().find("ERROR: CTerraPaneView::ListRemoteDir(): the folder tree is deeper than "
+                          "64 levels"),
+        std::string::npos);
 }
 
 }  // namespace

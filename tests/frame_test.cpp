@@ -24,6 +24,7 @@
 #include "platform/http_client.h"
 #include "shell/terrapane_app.h"
 #include "support/dev_service.h"
+#include "support/explorer_fixture.h"
 #include "support/raw_http_server.h"
 #include "support/test_support.h"
 #include "support/ui_test_support.h"
@@ -36,10 +37,10 @@
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using nbx::test::PollUntil;
+using nbx::test::ApacheShare;
 using nbx::test::ProcessEventsFor;
 using nbx::test::ReadFile;
-using nbx::test::WebDavServer;
+using nbx::test::WaitFor;
 using nbx::test::WriteFile;
 using namespace nbx::ui;
 
@@ -94,47 +95,27 @@ void WhenShown(QWidget* owner, std::function<void(T*)> act) {
     timer->start(20);
 }
 
-class FrameTest : public nbx::test::TempHome {
+class FrameTest : public nbx::test::ExplorerTest {
 protected:
     void SetUp() override {
-        TempHome::SetUp();
-        dav_ = std::make_unique<WebDavServer>(WebDavServer::Kind::kApache,
-                                              std::vector<std::string>{"share", "dev"},
-                                              std::vector<WebDavServer::User>{{"demo", "s3cret"}});
+        ExplorerTest::SetUp();
+        dav_ = std::make_unique<ApacheShare>(std::vector<std::string>{"share", "dev"});
         ASSERT_TRUE(dav_->Started());
-        fs::create_directories(dav_->DataDir() + "/share/docs/sub");
-        WriteFile(dav_->DataDir() + "/share/docs/a.txt", "a");
-        fs::create_directories(dav_->DataDir() + "/dev/MyStorage/x/y");
+        fs::create_directories(dav_->OnServer("share", "/docs/sub"));
+        WriteFile(dav_->OnServer("share", "/docs/a.txt"), "a");
+        fs::create_directories(dav_->OnServer("dev", "/MyStorage/x/y"));
     }
     void TearDown() override {
-        if (app_) {
-            app_->ExitInstance();
-            app_.reset();
-        }
-        CSQLiteCom::ReleaseInstance();
-        ::unsetenv("NIMBEXSHELL_DEPLOYMENT");
-        ReloadDeploymentProfile();
-        nbx::http::SetDefaultTls({});
-        TempHome::TearDown();
+        app_ = nullptr;
+        frame_ = nullptr;
+        ExplorerTest::TearDown();
     }
 
     NodeSettings Share(const std::string& title = "Share") const {
-        return {.node_type = NodeType::SharedFolder,
-                .nbx_proxy = dav_->BaseUrl(),
-                .node_name = "share",
-                .login = "demo",
-                .password = "s3cret",
-                .title_name = title};
+        return dav_->SharedFolder(title, "share");
     }
     NodeSettings Workstation() const {
-        return {.node_type = NodeType::ServiceNode,
-                .device_type = DeviceKind::Workstation,
-                .nbx_proxy = dav_->BaseUrl(),
-                .node_name = "dev",
-                .login = "demo",
-                .password = "s3cret",
-                .root_dir = "/MyStorage/",
-                .title_name = "Workstation"};
+        return dav_->Device("Workstation", "dev", DeviceKind::Workstation, "/MyStorage/");
     }
     static NodeSettings At(const std::string& title, const std::string& url) {
         return {.node_type = NodeType::SharedFolder,
@@ -144,24 +125,10 @@ protected:
                 .password = "s3cret",
                 .title_name = title};
     }
-    // Into the database, as a configuration made before the program starts.
-    void Configure(const std::vector<NodeSettings>& nodes) {
-        CNbxNodeList list;
-        for (const NodeSettings& settings : nodes) {
-            auto node = std::make_unique<CNbxNode>(settings);
-            ASSERT_NE(list.AddNode(node), nullptr) << settings.title_name;
-        }
-    }
-    void UseProfile(const std::string& text) {
-        WriteFile(Root() + "/deployment.ini", text);
-        ::setenv("NIMBEXSHELL_DEPLOYMENT", (Root() + "/deployment.ini").c_str(), 1);
-        ReloadDeploymentProfile();
-    }
     void Start() {
-        app_ = std::make_unique<CTerraPaneApp>();
-        ASSERT_TRUE(app_->InitInstance());
-        frame_ = app_->MainWindow();
-        ASSERT_NE(frame_, nullptr);
+        StartApp();
+        app_ = &App();
+        frame_ = Frame();
     }
     // Types into the address bar and presses Enter.
     void Enter(const std::string& text, CMainFrame* frame = nullptr) {
@@ -184,15 +151,13 @@ protected:
         const int row = frame_->View()->FindRow(Q(title));
         return row < 0 ? "(no row)" : S(frame_->View()->Text(row, 1));
     }
-    std::string Log() const { return ReadFile(StateDir() + "/" + kSessionLogFileName); }
     static void FlushDeletes() {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    std::unique_ptr<WebDavServer> dav_;
-    nbx::test::MessageBoxRecorder boxes_;
-    std::unique_ptr<CTerraPaneApp> app_;
-    CMainFrame* frame_ = nullptr;
+    std::unique_ptr<ApacheShare> dav_;
+    CTerraPaneApp* app_ = nullptr;
+    CMainFrame* frame_ = nullptr;  // the first frame
 };
 
 TEST_F(FrameTest, StartsOnTheNodeListAndTakesInTheNodeStates) {
@@ -203,7 +168,7 @@ TEST_F(FrameTest, StartsOnTheNodeListAndTakesInTheNodeStates) {
                "\n");
     nbx::test::RawHttpServer gateway(
         std::vector<nbx::test::RawReply>{{.bytes = nbx::test::HttpResponse(502)}});
-    Configure({Share(),
+    SeedNodes({Share(),
                {.node_type = NodeType::ServiceNode,
                 .device_type = DeviceKind::Disk,
                 .nbx_proxy = disk.DiskUrl(),
@@ -223,15 +188,15 @@ TEST_F(FrameTest, StartsOnTheNodeListAndTakesInTheNodeStates) {
     frame_->resize(100, 100);
     EXPECT_EQ(frame_->size(), QSize(356, 356)) << "the window cannot be made smaller";
 
-    ASSERT_TRUE(PollUntil([&] { return !app_->IsNodeStatePassRunning(); }, 60s));
-    PollUntil([&] { return StateText("Gateway") == Str(510); }, 2s);
+    ASSERT_TRUE(WaitFor([&] { return !app_->IsNodeStatePassRunning(); }, 60s));
+    WaitFor([&] { return StateText("Gateway") == Str(510); }, 2s);
     EXPECT_EQ(StateText("Share"), Str(509));
     EXPECT_EQ(StateText("Disk"), Str(509));
     EXPECT_EQ(StateText("Gateway"), Str(510)) << "502 reads as offline";
     EXPECT_EQ(StateText("Closed"), Str(511)) << "no answer at all is unknown";
     EXPECT_EQ(app_->NodeList().lookup("Share")->state, NodeState::Online);
 
-    const std::string log = Log();
+    const std::string log = SessionLog();
     const std::size_t invoked = log.find("INFO: CTerraPaneApp::InitInstance() invoked....");
     const std::size_t plain = log.find(
         "INFO: CTerraPaneApp::InitInstance(): CTerraPaneCommandLineInfo::IsShortcut() returned "
@@ -246,7 +211,7 @@ TEST_F(FrameTest, StartsOnTheNodeListAndTakesInTheNodeStates) {
 }
 
 TEST_F(FrameTest, TypedAddressesOpenNodesAndFolders) {
-    Configure({Share(), Workstation()});
+    SeedNodes({Share(), Workstation()});
     Start();
 
     Enter("Share:docs");
@@ -289,7 +254,7 @@ TEST_F(FrameTest, FailedListingsAreReportedAndLeaveTheNodeList) {
     nbx::test::RawHttpServer stall(std::vector<nbx::test::RawReply>{{.stall = true}});
     NodeSettings wrong = Share("Wrong");
     wrong.password = "nope";
-    Configure({wrong, At("Closed", "http://127.0.0.1:1"), At("Gateway", gateway.BaseUrl()),
+    SeedNodes({wrong, At("Closed", "http://127.0.0.1:1"), At("Gateway", gateway.BaseUrl()),
                At("Stall", stall.BaseUrl())});
     Start();
     frame_->FileSystem().SetListWaitRounds(300);
@@ -304,21 +269,22 @@ TEST_F(FrameTest, FailedListingsAreReportedAndLeaveTheNodeList) {
         EXPECT_EQ(frame_->CurrentNode(), nullptr) << address;
         EXPECT_EQ(Title(), "NimbexShell") << address;
     }
-    EXPECT_NE(Log().find("ERROR: CMainFrame::NavigateFromAddress(): CTerraPaneView::Navigate() "
-                         "failed with arg: \"/\""),
-              std::string::npos);
+    EXPECT_NE(
+        SessionLog().find("ERROR: CMainFrame::NavigateFromAddress(): CTerraPaneView::Navigate() "
+                          "failed with arg: \"/\""),
+        std::string::npos);
 }
 
 TEST_F(FrameTest, AFailedListingInAFolderReturnsToIt) {
     nbx::test::RawHttpServer stall(std::vector<nbx::test::RawReply>{{.stall = true}});
-    Configure({Share(), At("Stall", stall.BaseUrl())});
+    SeedNodes({Share(), At("Stall", stall.BaseUrl())});
     Start();
     frame_->FileSystem().SetListWaitRounds(300);
     Enter("Share:/docs/");
     ASSERT_EQ(frame_->View()->CurrentPath(), "/docs/");
 
     // A folder that is not there: the message, and the folder shown before listed again.
-    WriteFile(dav_->DataDir() + "/share/docs/new.txt", "n");
+    WriteFile(dav_->OnServer("share", "/docs/new.txt"), "n");
     Enter("/gone/");
     EXPECT_EQ(boxes_.Ids(), std::vector<int>{205});
     EXPECT_EQ(frame_->View()->CurrentPath(), "/docs/");
@@ -336,7 +302,7 @@ TEST_F(FrameTest, AFailedListingInAFolderReturnsToIt) {
 }
 
 TEST_F(FrameTest, PickedAddressesAndRefresh) {
-    Configure({Share(), Workstation()});
+    SeedNodes({Share(), Workstation()});
     Start();
     Enter("Share:/docs/sub/");
     ASSERT_EQ(frame_->View()->CurrentPath(), "/docs/sub/");
@@ -345,7 +311,7 @@ TEST_F(FrameTest, PickedAddressesAndRefresh) {
     EXPECT_EQ(frame_->View()->CurrentPath(), "/docs/");
     EXPECT_TRUE(HasRow("a.txt"));
 
-    WriteFile(dav_->DataDir() + "/share/docs/later.txt", "l");
+    WriteFile(dav_->OnServer("share", "/docs/later.txt"), "l");
     app_->RefreshAllFrames();
     EXPECT_TRUE(HasRow("later.txt"));
 
@@ -360,7 +326,7 @@ TEST_F(FrameTest, PickedAddressesAndRefresh) {
 }
 
 TEST_F(FrameTest, TheSliderResizesTheThumbnails) {
-    Configure({Share()});
+    SeedNodes({Share()});
     Start();
     Enter("Share:/docs/");
     frame_->Slider()->setValue(18);
@@ -374,7 +340,7 @@ TEST_F(FrameTest, TheSliderResizesTheThumbnails) {
 }
 
 TEST_F(FrameTest, NewWindowsAndTheMainWindowRole) {
-    Configure({Share()});
+    SeedNodes({Share()});
     Start();
     CMainFrame* first = frame_;
     Enter("Share:/docs/");
@@ -417,16 +383,16 @@ TEST_F(FrameTest, NewWindowsAndTheMainWindowRole) {
 }
 
 TEST_F(FrameTest, ExitClosesEveryFrame) {
-    Configure({Share()});
+    SeedNodes({Share()});
     Start();
     frame_->Action(ID_APP_NEW_FRAME)->trigger();
     ASSERT_EQ(app_->TopFrameCount(), 2);
     app_->MainWindow()->Action(ID_APP_EXIT)->trigger();
-    EXPECT_TRUE(PollUntil([&] { return app_->TopFrameCount() == 0; }, 5s));
+    EXPECT_TRUE(WaitFor([&] { return app_->TopFrameCount() == 0; }, 5s));
 }
 
 TEST_F(FrameTest, ShellTransfersHoldTheExit) {
-    Configure({Share()});
+    SeedNodes({Share()});
     Start();
     app_->AsyncTransferStarted(frame_);
     app_->AsyncTransferStarted(frame_);
@@ -442,7 +408,7 @@ TEST_F(FrameTest, ShellTransfersHoldTheExit) {
     app_->FrameFinishedAsyncTransfer(frame_);
     frame_->UpdateCommands();
     EXPECT_TRUE(frame_->Action(ID_APP_EXIT)->isEnabled());
-    const std::string log = Log();
+    const std::string log = SessionLog();
     EXPECT_NE(log.find("WARNING: CTerraPaneApp::AsyncTransferStarted(): duplicated window handler "
                        "found!"),
               std::string::npos);
@@ -452,22 +418,19 @@ TEST_F(FrameTest, ShellTransfersHoldTheExit) {
 }
 
 TEST_F(FrameTest, CloseWaitsForARunningBatch) {
-    Configure({Share()});
+    SeedNodes({Share()});
     Start();
     std::atomic<bool> release{false};
     CNbxComnManager& manager = frame_->ComnManager();
     manager.SetAsyncOperationCallback(frame_->View());
-    manager.RegisterAction(new CNbxComnActionRefresh([&] {
-        while (!release) {
-            std::this_thread::sleep_for(5ms);
-        }
-    }));
-    ASSERT_TRUE(PollUntil([&] { return frame_->View()->IsBusy(); }));
+    manager.RegisterAction(new CNbxComnActionRefresh([&] { release.wait(false); }));
+    ASSERT_TRUE(WaitFor([&] { return frame_->View()->IsBusy(); }));
     EXPECT_FALSE(frame_->close());
     EXPECT_EQ(app_->TopFrameCount(), 1);
 
     release = true;
-    ASSERT_TRUE(PollUntil([&] { return !frame_->View()->IsBusy(); }));
+    release.notify_all();
+    ASSERT_TRUE(WaitFor([&] { return !frame_->View()->IsBusy(); }));
     EXPECT_TRUE(frame_->close());
     EXPECT_EQ(app_->TopFrameCount(), 0);
 }
@@ -488,9 +451,7 @@ TEST_F(FrameTest, AnEngineLeftRunningByAClosedFrameKeepsWhatItUses) {
               shared_(std::move(shared)) {}
         int RunMainAction() override {
             shared_->entered = true;
-            while (!shared_->release) {
-                std::this_thread::sleep_for(5ms);
-            }
+            shared_->release.wait(false);
             shared_->result = fileSystemService->_CREATE(targetNode, targetPath);
             return ActionResult::Success;
         }
@@ -499,14 +460,14 @@ TEST_F(FrameTest, AnEngineLeftRunningByAClosedFrameKeepsWhatItUses) {
         std::shared_ptr<Shared> shared_;
     };
 
-    Configure({Share()});
+    SeedNodes({Share()});
     Start();
     const auto shared = std::make_shared<Shared>();
     const std::weak_ptr<CNbxFileSystemService> fileSystem = frame_->SharedFileSystem();
     const CNbxNode* node = app_->NodeList().lookup("Share");
     ASSERT_NE(node, nullptr);
     frame_->ComnManager().RegisterAction(new SlowCreate(node, shared));
-    ASSERT_TRUE(PollUntil([&] { return shared->entered.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return shared->entered.load(); }));
 
     const auto saved = CMainFrame::stopTimeout;
     CMainFrame::stopTimeout = 50ms;
@@ -516,13 +477,14 @@ TEST_F(FrameTest, AnEngineLeftRunningByAClosedFrameKeepsWhatItUses) {
     EXPECT_FALSE(fileSystem.expired()) << "the engine still runs and may use it";
 
     shared->release = true;
-    ASSERT_TRUE(PollUntil([&] { return fileSystem.expired(); })) << "gone with the engine";
+    shared->release.notify_all();
+    ASSERT_TRUE(WaitFor([&] { return fileSystem.expired(); })) << "gone with the engine";
     EXPECT_EQ(shared->result, 200);
-    EXPECT_TRUE(fs::is_directory(dav_->DataDir() + "/share/docs/made after the frame"));
+    EXPECT_TRUE(fs::is_directory(dav_->OnServer("share", "/docs/made after the frame")));
 }
 
 TEST_F(FrameTest, AboutBoxAndCloseDuringIt) {
-    Configure({Share()});
+    SeedNodes({Share()});
     Start();
     QString product;
     WhenShown<CDlgAbout>(frame_, [&](CDlgAbout* about) {
@@ -538,11 +500,11 @@ TEST_F(FrameTest, AboutBoxAndCloseDuringIt) {
     // A close while the box is open ends it with 8, and then the frame closes.
     WhenShown<CDlgAbout>(frame_, [&](CDlgAbout*) { EXPECT_FALSE(frame_->close()); });
     frame_->Action(ID_APP_ABOUT)->trigger();
-    EXPECT_TRUE(PollUntil([&] { return app_->TopFrameCount() == 0; }, 5s));
+    EXPECT_TRUE(WaitFor([&] { return app_->TopFrameCount() == 0; }, 5s));
 }
 
 TEST_F(FrameTest, OnlyTheLastFrameAsksWhileFilesAreWatched) {
-    Configure({Share()});
+    SeedNodes({Share()});
     Start();
     WriteFile(Root() + "/a.txt", "a");
     app_->MonitorManager().RegisterMonitor(
@@ -580,7 +542,7 @@ TEST_F(FrameTest, OnlyTheLastFrameAsksWhileFilesAreWatched) {
 }
 
 TEST_F(FrameTest, ClosedFilesReachTheMainWindowsView) {
-    Configure({Share()});
+    SeedNodes({Share()});
     Start();
     WriteFile(Root() + "/a.txt", "a");
     auto monitor =
@@ -598,7 +560,7 @@ TEST_F(FrameTest, ClosedFilesReachTheMainWindowsView) {
         app_->MonitorManager().UnlockMonitors();
     }
     ASSERT_NE(watched, nullptr);
-    EXPECT_TRUE(PollUntil([&] { return watched->GetState() == FMS_HANDLED; }));
+    EXPECT_TRUE(WaitFor([&] { return watched->GetState() == FMS_HANDLED; }));
 }
 
 }  // namespace

@@ -23,14 +23,16 @@
 
 #include "monitor/file_monitor.h"
 #include "monitor/file_monitor_manager.h"
+#include "platform/clock.h"
 #include "support/test_support.h"
 #include "support/ui_test_support.h"
 #include "ui/file_monitor_view.h"
 #include "widgets/ui_events.h"
 
 using namespace std::chrono_literals;
-using nbx::test::PollUntil;
+using nbx::test::CallbackRecorder;
 using nbx::test::ProcessEventsFor;
+using nbx::test::WaitFor;
 
 namespace {
 
@@ -66,25 +68,13 @@ public:
     std::atomic<int> activations{0};
 };
 
-// The application's side without the explorer: closes stay unanswered until the test marks
-// them handled. Counts the polls reported.
-class Reports : public IMonitorManagerFileStatusCallback {
-public:
-    void OnMonitorInvalid(const std::shared_ptr<CNbxFileMonitor>&) override { ++polls; }
-    void OnMonitorOpened(const std::shared_ptr<CNbxFileMonitor>&) override { ++polls; }
-    void OnMonitorModified(const std::shared_ptr<CNbxFileMonitor>&) override { ++polls; }
-    void OnMonitorClosed(const std::shared_ptr<CNbxFileMonitor>&) override { ++polls; }
-    void OnMonitorClosedModified(const std::shared_ptr<CNbxFileMonitor>&) override { ++polls; }
-    std::atomic<int> polls{0};
-};
-
 std::size_t ListSize(const CNbxFileMonitorManager& manager) {
     const std::size_t size = manager.LockMonitors().size();
     manager.UnlockMonitors();
     return size;
 }
 
-std::vector<QString> RowTexts(const SListView& list, int row) {
+std::vector<QString> RowCells(const SListView& list, int row) {
     std::vector<QString> texts;
     for (int column = 0; column < list.ColumnCount(); ++column) {
         texts.push_back(list.Text(row, column));
@@ -161,7 +151,7 @@ TEST_F(OpenedFilesTest, EveryMonitorGetsARowWithTheCellsOfItsState) {
             "@Disk",
             "disk",
             "/docs/"};
-        EXPECT_EQ(RowTexts(view, i), expected);
+        EXPECT_EQ(RowCells(view, i), expected);
         EXPECT_EQ(static_cast<std::uint32_t>(view.Data(i)), monitors[i]->GetId());
     }
 }
@@ -237,7 +227,7 @@ TEST_F(OpenedFilesTest, TheSelectionStaysAtItsPositionWhenTheFirstMonitorIsPurge
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         CNbxFileMonitorManager manager;
-        manager.SetStatusCallback(std::make_shared<Reports>());
+        manager.SetStatusCallback(std::make_shared<CallbackRecorder>());
         ASSERT_TRUE(manager.Start());
         std::vector<SetMonitor*> monitors;
         for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
@@ -254,7 +244,7 @@ TEST_F(OpenedFilesTest, TheSelectionStaysAtItsPositionWhenTheFirstMonitorIsPurge
         ASSERT_EQ(view.SelectedRows(), std::vector<int>{row.selected}) << "kept by a refresh";
 
         monitors[0]->MarkHandled();
-        ASSERT_TRUE(PollUntil([&] { return ListSize(manager) == 2; }, 30s));
+        ASSERT_TRUE(WaitFor([&] { return ListSize(manager) == 2; }, 30s));
         view.RefreshOpenedFiles();
         ASSERT_EQ(view.RowCount(), 2);
         if (row.selectedAfter == nullptr) {
@@ -270,7 +260,11 @@ TEST_F(OpenedFilesTest, TheSelectionStaysAtItsPositionWhenTheFirstMonitorIsPurge
 // A real editor process and the engine: the window follows the file from opened to closed and
 // to its purge.
 TEST_F(OpenedFilesTest, TheWindowFollowsAnEditedFileUntilItIsPurged) {
-    auto reports = std::make_shared<Reports>();
+    // The editor's run past the hand-off window is the clock's, moved on below.
+    nbx::clock::TestClock clock;
+    // The application's side without the explorer: closes stay unanswered until the test
+    // marks them handled.
+    auto reports = std::make_shared<CallbackRecorder>();
     manager_.SetStatusCallback(reports);
     ASSERT_TRUE(manager_.Start());
     nbx::test::Child editor = nbx::test::Spawn({"/bin/sleep", "600"});
@@ -280,8 +274,6 @@ TEST_F(OpenedFilesTest, TheWindowFollowsAnEditedFileUntilItIsPurged) {
     auto owned = std::make_unique<CNbxFileMonitor>(Node(DeviceKind::Workstation, "share"), path,
                                                    "/docs/edited.txt",
                                                    Utils::LaunchedProcess::ForChild(editor.pid));
-    // Taken after the monitor's construction: from then on the editor has run long enough.
-    const auto watchedFrom = std::chrono::steady_clock::now() + CNbxFileMonitor::kHandOffWindow;
     const std::uint32_t id = owned->GetId();
     manager_.RegisterMonitor(std::move(owned));
     const std::shared_ptr<CNbxFileMonitor> monitor = manager_.FindLiveMonitor(id);
@@ -300,14 +292,14 @@ TEST_F(OpenedFilesTest, TheWindowFollowsAnEditedFileUntilItIsPurged) {
         std::fputs("changed\n", out);
         std::fclose(out);
     }
-    EXPECT_TRUE(PollUntil([&] { return cells() == std::vector<QString>{"Opened", "Yes"}; }, 30s));
+    EXPECT_TRUE(WaitFor([&] { return cells() == std::vector<QString>{"Opened", "Yes"}; }, 30s));
     // Once a poll has seen the editor run for a while, its end is the close. The second report
-    // after that moment comes from a poll that began after it.
-    ASSERT_TRUE(PollUntil([&] { return std::chrono::steady_clock::now() >= watchedFrom; }, 30s));
+    // after the clock moved on comes from a poll that began after it.
+    clock.Advance(CNbxFileMonitor::kHandOffWindow);
     const int polls = reports->polls;
-    ASSERT_TRUE(PollUntil([&] { return reports->polls >= polls + 2; }, 30s));
+    ASSERT_TRUE(WaitFor([&] { return reports->polls >= polls + 2; }, 30s));
     ::kill(editor.pid, SIGKILL);
-    EXPECT_TRUE(PollUntil(
+    EXPECT_TRUE(WaitFor(
         [&] {
             return cells() == std::vector<QString>{"Closed", "Yes"};
         },
@@ -315,7 +307,7 @@ TEST_F(OpenedFilesTest, TheWindowFollowsAnEditedFileUntilItIsPurged) {
         << "shown until the upload question is answered";
 
     monitor->MarkHandled();
-    EXPECT_TRUE(PollUntil([&] { return view.RowCount() == 0; }, 30s))
+    EXPECT_TRUE(WaitFor([&] { return view.RowCount() == 0; }, 30s))
         << "the row goes with the engine's purge";
     EXPECT_TRUE(manager_.Stop());
 }
@@ -327,15 +319,18 @@ TEST_F(OpenedFilesTest, TheWindowRefreshesOnlyWhileShownAndItsCloseBoxHidesIt) {
     EXPECT_EQ(frame.size(), QSize(790, 280));
     EXPECT_EQ(frame.minimumSize(), QSize(790, 280));
     CFileMonitorView& view = *frame.View();
+    // Refreshes come every few milliseconds while shown; ten of their rounds show the absence.
+    nbx::clock::TestClock clock;
+    clock.CapWaits(10ms);
 
     Add("a.txt", FMS_OPENED);
-    ProcessEventsFor(1500ms);
+    ProcessEventsFor(100ms);
     EXPECT_FALSE(frame.RefreshTimerActive());
     EXPECT_EQ(view.RowCount(), 0) << "not refreshed while never shown";
 
     frame.show();
     EXPECT_TRUE(frame.RefreshTimerActive());
-    EXPECT_TRUE(PollUntil([&] { return view.RowCount() == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return view.RowCount() == 1; }));
     frame.resize(900, 400);
     frame.resize(100, 100);
     EXPECT_EQ(frame.size(), QSize(790, 280)) << "not smaller than its smallest size";
@@ -346,12 +341,12 @@ TEST_F(OpenedFilesTest, TheWindowRefreshesOnlyWhileShownAndItsCloseBoxHidesIt) {
     EXPECT_TRUE(frame.isHidden()) << "the close box hides the window";
     EXPECT_FALSE(frame.RefreshTimerActive());
     Add("b.txt", FMS_OPENED);
-    ProcessEventsFor(1500ms);
+    ProcessEventsFor(100ms);
     EXPECT_EQ(view.RowCount(), 1) << "not refreshed while hidden";
 
     frame.show();
     EXPECT_EQ(frame.size(), size) << "shown again at its last size";
-    EXPECT_TRUE(PollUntil([&] { return view.RowCount() == 2; }));
+    EXPECT_TRUE(WaitFor([&] { return view.RowCount() == 2; }));
 }
 
 TEST_F(OpenedFilesTest, ADoubleClickBringsUpTheApplicationOfItsOwnLiveMonitorOnly) {
@@ -409,8 +404,8 @@ TEST_F(OpenedFilesTest, TheExitDialogListsNameDeviceAndModifiedWithoutSelection)
     const SListView& list = *dialog.List();
     ASSERT_EQ(list.ColumnCount(), 3);
     ASSERT_EQ(list.RowCount(), 2);
-    EXPECT_EQ(RowTexts(list, 0), (std::vector<QString>{"report.odt", "@Disk", "Yes"}));
-    EXPECT_EQ(RowTexts(list, 1), (std::vector<QString>{"notes.txt", "@Tablet", "No"}));
+    EXPECT_EQ(RowCells(list, 0), (std::vector<QString>{"report.odt", "@Disk", "Yes"}));
+    EXPECT_EQ(RowCells(list, 1), (std::vector<QString>{"notes.txt", "@Tablet", "No"}));
     EXPECT_TRUE(list.SelectedRows().empty());
     EXPECT_EQ(dialog.windowTitle(), "NimbexShell");
     EXPECT_TRUE(dialog.YesButton()->isDefault());

@@ -8,6 +8,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/clock.h"
 #include "platform/event.h"
 #include "platform/file_lock.h"
 #include "platform/format.h"
@@ -100,6 +101,24 @@ TEST(WorkerThreadTest, StuckBodyIsLeftToFinishAndKeepsWhatItUses) {
         std::this_thread::sleep_for(10ms);
     }
     EXPECT_TRUE(finished->load());
+}
+
+// Without a test clock the program's waits are as asked and its time is the steady clock's;
+// a test clock's changes end with it.
+TEST(ClockTest, TestClockMovesTimeAndCapsWaitsOnlyWhileItLives) {
+    EXPECT_EQ(nbx::clock::Wait(1000ms), 1000ms);
+    EXPECT_EQ(nbx::clock::WaitMs(0ms), 1) << "a timer of 0 would fire at every event";
+    EXPECT_LE(nbx::clock::Now() - std::chrono::steady_clock::now(), 1s);
+    {
+        nbx::clock::TestClock clock;
+        clock.CapWaits(10ms);
+        clock.Advance(1h);
+        EXPECT_EQ(nbx::clock::Wait(1000ms), 10ms);
+        EXPECT_EQ(nbx::clock::Wait(5ms), 5ms);
+        EXPECT_GE(nbx::clock::Now() - std::chrono::steady_clock::now(), 1h - 1s);
+    }
+    EXPECT_EQ(nbx::clock::Wait(1000ms), 1000ms);
+    EXPECT_LE(nbx::clock::Now() - std::chrono::steady_clock::now(), 1s);
 }
 
 TEST(FormatTest, PrintsIntoAString) {

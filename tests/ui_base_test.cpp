@@ -44,7 +44,8 @@
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using nbx::test::PollUntil;
+using nbx::test::Press;
+using nbx::test::WaitFor;
 using nbx::ui::CompareRule;
 
 namespace {
@@ -138,11 +139,6 @@ void ClickHeader(SListView& list, int column) {
     const QPoint at(header->sectionViewportPosition(column) + 5, header->height() / 2);
     Mouse(header->viewport(), QEvent::MouseButtonPress, at);
     Mouse(header->viewport(), QEvent::MouseButtonRelease, at);
-}
-
-void Key(QWidget* target, int key) {
-    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &press);
 }
 
 TEST(ListViewSort, EachRuleOrdersAscendingAndDescendingWithTheRowsKeptWhole) {
@@ -331,7 +327,7 @@ TEST(ListViewInput, DoubleClicksOnRowsOnlyAndKeysReachTheViewFirstThenGoOn) {
     EXPECT_EQ(list.doubleClicked, std::vector<int>{1});
 
     ClickRow(list, 0);
-    Key(list.CurrentItemView(), Qt::Key_Down);
+    Press(list.CurrentItemView(), Qt::Key_Down);
     EXPECT_EQ(list.keys, std::vector<int>{Qt::Key_Down});
     EXPECT_EQ(list.focusedWhenKeyArrived, std::vector<int>{0}) << "seen before the list moved";
     EXPECT_EQ(list.CurrentItemView()->currentIndex().row(), 1) << "and then handled as usual";
@@ -349,7 +345,7 @@ TEST(ListViewLabelEdit, EnterEndsWithTheTextAndTheAnswerDecidesWhetherItStays) {
     ASSERT_NE(list.LabelEditor(), nullptr);
     EXPECT_EQ(list.LabelEditor()->text(), "two");
     list.LabelEditor()->setText("renamed");
-    Key(list.LabelEditor(), Qt::Key_Return);
+    Press(list.LabelEditor(), Qt::Key_Return);
     EXPECT_FALSE(list.IsLabelEditing());
     EXPECT_EQ(list.Text(1), "renamed");
     EXPECT_EQ(list.keys, std::vector<int>{Qt::Key_Return}) << "the view saw the key first";
@@ -357,7 +353,7 @@ TEST(ListViewLabelEdit, EnterEndsWithTheTextAndTheAnswerDecidesWhetherItStays) {
     list.keepEdit = false;
     ASSERT_TRUE(list.BeginLabelEdit(0));
     list.LabelEditor()->setText("refused");
-    Key(list.LabelEditor(), Qt::Key_Enter);
+    Press(list.LabelEditor(), Qt::Key_Enter);
     EXPECT_EQ(list.Text(0), "one");
 
     ASSERT_EQ(list.endedEdits.size(), 2u);
@@ -375,7 +371,7 @@ TEST(ListViewLabelEdit, EscapeCancelsAndFocusLossKeepsWhatWasTypedButAMenuDoesNo
 
     ASSERT_TRUE(list.BeginLabelEdit(0));
     list.LabelEditor()->setText("typed");
-    Key(list.LabelEditor(), Qt::Key_Escape);
+    Press(list.LabelEditor(), Qt::Key_Escape);
     EXPECT_FALSE(list.IsLabelEditing());
 
     ASSERT_TRUE(list.BeginLabelEdit(0));
@@ -455,14 +451,14 @@ TEST(UiEvents, PostedMessagesArriveLaterWithTheirParametersAndNotAfterTheReceive
     auto receiver = std::make_unique<Receiver>();
     nbx::ui::PostMessage(receiver.get(), nbx::ui::WM_VIEW_OPEN, std::string("path"), 7);
     EXPECT_TRUE(receiver->seen.empty());
-    ASSERT_TRUE(PollUntil([&] { return !receiver->seen.empty(); }));
+    ASSERT_TRUE(WaitFor([&] { return !receiver->seen.empty(); }));
     EXPECT_EQ(receiver->seen[0].message, nbx::ui::WM_VIEW_OPEN);
     EXPECT_EQ(receiver->seen[0].wparam, "path");
     EXPECT_EQ(receiver->seen[0].lparam, 7);
 
     nbx::ui::PostMessage(receiver.get(), nbx::ui::WM_VIEW_OPEN);
     receiver.reset();
-    nbx::test::ProcessEventsFor(50ms);  // nothing may reach the dead receiver
+    QCoreApplication::sendPostedEvents();  // nothing may reach the dead receiver
     nbx::ui::PostMessage(nullptr, nbx::ui::WM_VIEW_OPEN);
 }
 
@@ -480,7 +476,7 @@ TEST(UiEvents, SentFromAnotherThreadRunsOnTheReceiversThreadWhileTheSenderWaits)
         results = (handled ? 1 : 0) + (ignored ? 10 : 0);
         done = true;
     });
-    ASSERT_TRUE(PollUntil([&] { return done.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return done.load(); }));
     sender.join();
     EXPECT_TRUE(handledFirst);
     EXPECT_EQ(results, 1) << "handled: true; not handled: false";
@@ -575,7 +571,7 @@ TEST(MessageBox, TheHookAnswersWithTheTableTextOnTheUiThreadFromAnyThread) {
             nbx::ui::ShowMessageText(nullptr, 201, "formatted 42", nbx::ui::MsgIcon::kExclamation,
                                      nbx::ui::MsgButtons::kYesNoCancel);
     });
-    ASSERT_TRUE(PollUntil([&] { return answer.load() != 0; }));
+    ASSERT_TRUE(WaitFor([&] { return answer.load() != 0; }));
     engine.join();
     EXPECT_EQ(answer, nbx::ui::kIdCancel);
     EXPECT_EQ(hookThread, QThread::currentThread());
@@ -596,7 +592,7 @@ void AnswerNextBox(const QString& button, QString* caption, QStringList* buttons
             buttons->append(b->text());
         }
         if (button.isEmpty()) {
-            Key(box, Qt::Key_Escape);
+            Press(box, Qt::Key_Escape);
             return;
         }
         for (QAbstractButton* b : box->buttons()) {
@@ -676,7 +672,7 @@ TEST(UiHelpers, CopyTextToClipboardFromAnyThreadAndPumpMessagesRunsChainedEvents
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "");
     std::atomic<int> copied{-1};
     std::thread other([&] { copied = CopyTextToClipboard("from a worker") ? 1 : 0; });
-    ASSERT_TRUE(PollUntil([&] { return copied.load() != -1; }));
+    ASSERT_TRUE(WaitFor([&] { return copied.load() != -1; }));
     other.join();
     EXPECT_EQ(copied, 1);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "from a worker");
@@ -698,16 +694,6 @@ TEST(UiHelpers, CopyTextToClipboardFromAnyThreadAndPumpMessagesRunsChainedEvents
 
 // ---- Progress dialog ---------------------------------------------------------------------
 
-class Outcomes : public IComnManagerComnActionCallback, public IComnManagerAsyncOperationCallback {
-public:
-    void OnComnActionSuccess() override { ++success; }
-    void OnComnActionAborted() override { ++aborted; }
-    void OnComnActionError() override { ++error; }
-    void OnAsyncOperationStart() override {}
-    void OnAsyncOperationFinish(int, int) override { ++finished; }
-    std::atomic<int> success{0}, aborted{0}, error{0}, finished{0};
-};
-
 class ProgressDialogTest : public nbx::test::TempHome {
 protected:
     void SetUp() override {
@@ -728,33 +714,22 @@ protected:
         TempHome::TearDown();
     }
     void StartServer() {
-        server_ = std::make_unique<nbx::test::WebDavServer>(
-            nbx::test::WebDavServer::Kind::kApache, std::vector<std::string>{"one"},
-            std::vector<nbx::test::WebDavServer::User>{{"demo", "s3cret"}});
+        server_ = std::make_unique<nbx::test::ApacheShare>(std::vector<std::string>{"one"});
         ASSERT_TRUE(server_->Started());
-        node_ = std::make_unique<CNbxNode>(NodeSettings{
-            .node_type = NodeType::SharedFolder,
-            .nbx_proxy = server_->BaseUrl(),
-            .node_name = "one",
-            .login = "demo",
-            .password = "s3cret",
-            .title_name = "one",
-        });
+        node_ = std::make_unique<CNbxNode>(server_->SharedFolder("one", "one"));
         nbx::test::WriteFile(OnServer("/a.txt"), "first file");
         nbx::test::WriteFile(OnServer("/c.txt"), "third file");
         std::ofstream{OnServer("/big.bin")}.close();
         fs::resize_file(OnServer("/big.bin"), 1ull << 30);
     }
-    std::string OnServer(const std::string& path) const {
-        return server_->DataDir() + "/one" + path;
-    }
+    std::string OnServer(const std::string& path) const { return server_->OnServer("one", path); }
     void RegisterDownload(const std::string& name) {
         manager_.RegisterAction(new CNbxComnActionDownload(
             node_.get(), "/" + name, Root() + "/" + name, "\"" + name + "\""));
     }
     // The big download is under way, as the dialog shows it.
     bool BigDownloadRunning() {
-        return PollUntil([&] {
+        return WaitFor([&] {
             return dialog_->isVisible() && dialog_->FileNameText() == "\"big.bin\"" &&
                    dialog_->FileBar()->value() > 0;
         });
@@ -762,10 +737,10 @@ protected:
 
     CNbxFileSystemService fileSystem_;
     CNbxComnManager manager_;
-    Outcomes outcomes_;
+    nbx::test::CallbackRecorder outcomes_;
     std::unique_ptr<QWidget> frame_;
     CDlgProgress* dialog_ = nullptr;  // the frame's child
-    std::unique_ptr<nbx::test::WebDavServer> server_;
+    std::unique_ptr<nbx::test::ApacheShare> server_;
     std::unique_ptr<CNbxNode> node_;
 };
 
@@ -782,8 +757,8 @@ TEST_F(ProgressDialogTest, CancelDuringTheSecondOfThreeDownloadsDropsTheThirdAnd
 
     dialog_->CancelButton()->click();
     EXPECT_TRUE(dialog_->isVisible()) << "Cancel leaves hiding to the manager";
-    ASSERT_TRUE(PollUntil([&] { return outcomes_.finished == 1; }, 60s));
-    ASSERT_TRUE(PollUntil([&] { return dialog_->isHidden(); }));
+    ASSERT_TRUE(WaitFor([&] { return outcomes_.finished == 1; }, 60s));
+    ASSERT_TRUE(WaitFor([&] { return dialog_->isHidden(); }));
     EXPECT_FALSE(dialog_->IsProgressShown());
     EXPECT_EQ(outcomes_.success, 1);
     EXPECT_EQ(outcomes_.aborted, 1);
@@ -798,10 +773,10 @@ TEST_F(ProgressDialogTest, EscapeHidesAtOnceAndAbortsTheBatch) {
     ASSERT_TRUE(manager_.Start());
     ASSERT_TRUE(BigDownloadRunning());
 
-    Key(dialog_, Qt::Key_Escape);
+    Press(dialog_, Qt::Key_Escape);
     EXPECT_TRUE(dialog_->isHidden());
     EXPECT_FALSE(dialog_->IsProgressShown());
-    ASSERT_TRUE(PollUntil([&] { return outcomes_.finished == 1; }, 60s));
+    ASSERT_TRUE(WaitFor([&] { return outcomes_.finished == 1; }, 60s));
     EXPECT_EQ(outcomes_.aborted, 1);
     EXPECT_FALSE(fs::exists(Root() + "/c.txt"));
 }
@@ -812,7 +787,7 @@ TEST_F(ProgressDialogTest, ABatchWithoutProgressActionsShowsNotApplicableAndEmpt
     dialog_->SetCountText("5/5");
     manager_.RegisterAction(new CNbxComnActionRefresh([&] { release.Wait(); }));
     ASSERT_TRUE(manager_.Start());
-    const bool shown = PollUntil([&] { return dialog_->isVisible(); });
+    const bool shown = WaitFor([&] { return dialog_->isVisible(); });
     release.Set();
     ASSERT_TRUE(shown);
     EXPECT_EQ(dialog_->SpeedText(), "N/A");
@@ -825,7 +800,7 @@ TEST_F(ProgressDialogTest, ABatchWithoutProgressActionsShowsNotApplicableAndEmpt
     EXPECT_LE(
         (dialog_->frameGeometry().center() - frame_->frameGeometry().center()).manhattanLength(),
         4);
-    ASSERT_TRUE(PollUntil([&] { return outcomes_.finished == 1 && dialog_->isHidden(); }));
+    ASSERT_TRUE(WaitFor([&] { return outcomes_.finished == 1 && dialog_->isHidden(); }));
 }
 
 TEST_F(ProgressDialogTest, SettersFromAnotherThreadReturnAtOnceAndScaleLargeFiles) {
@@ -843,8 +818,8 @@ TEST_F(ProgressDialogTest, SettersFromAnotherThreadReturnAtOnceAndScaleLargeFile
     });
     engine.join();  // nothing above waited for this thread
     EXPECT_TRUE(dialog_->IsProgressShown());
-    ASSERT_TRUE(PollUntil([&] { return dialog_->isVisible(); }));
-    nbx::test::ProcessEventsFor(20ms);
+    ASSERT_TRUE(WaitFor([&] { return dialog_->isVisible(); }));
+    QCoreApplication::sendPostedEvents();  // the setters' updates
     EXPECT_EQ(dialog_->FileNameText(), "\"huge.iso\"");
     EXPECT_LE(dialog_->FileBar()->maximum(), INT_MAX);
     EXPECT_GT(dialog_->FileBar()->maximum(), INT_MAX / 2);
@@ -855,7 +830,7 @@ TEST_F(ProgressDialogTest, SettersFromAnotherThreadReturnAtOnceAndScaleLargeFile
 
     std::thread([&] { dialog_->HideProgress(); }).join();
     EXPECT_FALSE(dialog_->IsProgressShown());
-    ASSERT_TRUE(PollUntil([&] { return dialog_->isHidden(); }));
+    ASSERT_TRUE(WaitFor([&] { return dialog_->isHidden(); }));
 }
 
 }  // namespace

@@ -48,17 +48,12 @@ public:
 namespace {
 
 using namespace nbx::ui;
-using nbx::test::MessageBoxRecorder;
-using nbx::test::PollUntil;
-using nbx::test::WebDavServer;
-
-std::vector<std::string> RowTexts(const CTerraPaneView& view, int column = 0) {
-    std::vector<std::string> texts;
-    for (int row = 0; row < view.RowCount(); ++row) {
-        texts.push_back(view.Text(row, column).toStdString());
-    }
-    return texts;
-}
+using nbx::test::ApacheShare;
+using nbx::test::Press;
+using nbx::test::RowOf;
+using nbx::test::RowTexts;
+using nbx::test::Select;
+using nbx::test::WaitFor;
 
 // Column 0 as shown, group headers included.
 std::vector<std::string> ShownTexts(const CTerraPaneView& view) {
@@ -68,29 +63,6 @@ std::vector<std::string> ShownTexts(const CTerraPaneView& view) {
         texts.push_back(model->index(row, 0).data().toString().toStdString());
     }
     return texts;
-}
-
-int RowOf(const CTerraPaneView& view, const std::string& title) {
-    for (int row = 0; row < view.RowCount(); ++row) {
-        if (view.Text(row).toStdString() == title) {
-            return row;
-        }
-    }
-    return -1;
-}
-
-void Select(CTerraPaneView& view, const std::vector<std::string>& titles) {
-    view.ClearSelection();
-    for (const std::string& title : titles) {
-        const int row = RowOf(view, title);
-        ASSERT_GE(row, 0) << title;
-        view.SetSelected(row, true);
-    }
-}
-
-void Press(QObject* target, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QKeyEvent press(QEvent::KeyPress, key, modifiers);
-    QCoreApplication::sendEvent(target, &press);
 }
 
 // Renames a row by its label edit, as a user would; the row's text afterwards.
@@ -104,7 +76,8 @@ std::string EditLabel(CTerraPaneView& view, const std::string& title, const std:
     }
     editor->setText(QString::fromStdString(text));
     Press(editor, Qt::Key_Return);
-    nbx::test::ProcessEventsFor(std::chrono::milliseconds(20));
+    WaitFor([&] { return !view.IsLabelEditing(); });
+    QCoreApplication::sendPostedEvents();
     return view.Text(row).toStdString();
 }
 
@@ -115,19 +88,13 @@ protected:
         server_.reset();
     }
 
-    // A WebDAV server with one folder per node name, user demo.
+    // Apache with one folder per node name.
     void StartServer(const std::vector<std::string>& folders) {
-        server_ = std::make_unique<WebDavServer>(WebDavServer::Kind::kApache, folders,
-                                                 std::vector<WebDavServer::User>{{"demo", "s3"}});
+        server_ = std::make_unique<ApacheShare>(folders);
         ASSERT_TRUE(server_->Started());
     }
     NodeSettings SharedFolder(const std::string& title, const std::string& folder) const {
-        return {.node_type = NodeType::SharedFolder,
-                .nbx_proxy = server_->BaseUrl(),
-                .node_name = folder,
-                .login = "demo",
-                .password = "s3",
-                .title_name = title};
+        return server_->SharedFolder(title, folder);
     }
     // Nodes that no test reaches: their service is a loopback port where nothing listens.
     static NodeSettings Unreachable(const std::string& title, int nodeType, int deviceType) {
@@ -153,7 +120,7 @@ protected:
         return static_cast<const NodeSettings&>(*node);
     }
 
-    std::unique_ptr<WebDavServer> server_;
+    std::unique_ptr<ApacheShare> server_;
 };
 
 // ---- Listing ------------------------------------------------------------------------------
@@ -233,7 +200,7 @@ TEST_F(ViewTest, NodeStatesArriveFromTheNodeStateThread) {
                SharedFolder("B apache", "share")});
     StartApp();
     CTerraPaneView& view = *View();
-    ASSERT_TRUE(PollUntil([&] { return view.Text(RowOf(view, "B apache"), 1) == "Online"; }));
+    ASSERT_TRUE(WaitFor([&] { return view.Text(RowOf(view, "B apache"), 1) == "Online"; }));
     EXPECT_EQ(Nodes().lookup("B apache")->state, NodeState::Online);
     EXPECT_NE(view.Text(RowOf(view, "A closed"), 1), "Online");
 
@@ -332,22 +299,22 @@ TEST_F(ViewTest, DeleteRemovesTheSelectedNodesOnlyAfterYes) {
                Unreachable("Beta", NodeType::SharedFolder, DeviceKind::Unknown)});
     StartApp();
     CTerraPaneView& view = *View();
-    MessageBoxRecorder boxes;
+    boxes_.Clear();
 
     Select(view, {"Alpha"});
-    boxes.QueueAnswer(kIdNo);
+    boxes_.QueueAnswer(kIdNo);
     view.OnCommand(ID_FILE_DELETE);
-    ASSERT_EQ(boxes.Ids(), std::vector<int>{213});
-    EXPECT_EQ(boxes.Boxes()[0].icon, MsgIcon::kQuestion);
-    EXPECT_EQ(boxes.Boxes()[0].buttons, MsgButtons::kYesNo);
+    ASSERT_EQ(boxes_.Ids(), std::vector<int>{213});
+    EXPECT_EQ(boxes_.Boxes()[0].icon, MsgIcon::kQuestion);
+    EXPECT_EQ(boxes_.Boxes()[0].buttons, MsgButtons::kYesNo);
     EXPECT_NE(Nodes().lookup("Alpha"), nullptr);
 
     // The Delete key; the add entry in the selection is left alone.
-    boxes.Clear();
+    boxes_.Clear();
     Select(view, {"Add Node", "Alpha"});
     Press(view.CurrentItemView(), Qt::Key_Delete);
-    ASSERT_TRUE(PollUntil([&] { return boxes.Ids() == std::vector<int>{213}; }));
-    ASSERT_TRUE(PollUntil([&] { return RowOf(view, "Alpha") < 0; }));
+    ASSERT_TRUE(WaitFor([&] { return boxes_.Ids() == std::vector<int>{213}; }));
+    ASSERT_TRUE(WaitFor([&] { return RowOf(view, "Alpha") < 0; }));
     EXPECT_EQ(Nodes().lookup("Alpha"), nullptr);
     EXPECT_FALSE(Stored("Alpha").has_value());
     EXPECT_TRUE(Stored("Beta").has_value());
@@ -357,11 +324,11 @@ TEST_F(ViewTest, DeleteRemovesTheSelectedNodesOnlyAfterYes) {
     App().OnFileNewFrame();
     for (int command : {ID_FILE_DELETE, ID_FILE_EDIT}) {
         SCOPED_TRACE(command);
-        boxes.Clear();
+        boxes_.Clear();
         Select(view, {"Beta"});
         view.OnCommand(command);
-        EXPECT_EQ(boxes.Ids(), std::vector<int>{200});
-        EXPECT_EQ(boxes.Boxes()[0].icon, MsgIcon::kInformation);
+        EXPECT_EQ(boxes_.Ids(), std::vector<int>{200});
+        EXPECT_EQ(boxes_.Boxes()[0].icon, MsgIcon::kInformation);
         EXPECT_NE(Nodes().lookup("Beta"), nullptr);
     }
 }
@@ -376,14 +343,14 @@ TEST_F(ViewTest, AnUnconfiguredNodeIsReportedAndNotOpened) {
     SeedNodes({device, folder});
     StartApp();
     CTerraPaneView& view = *View();
-    MessageBoxRecorder boxes;
+    boxes_.Clear();
     for (const auto& [title, message] : {std::pair{"Device", 204}, std::pair{"Folder", 217}}) {
         SCOPED_TRACE(title);
-        boxes.Clear();
+        boxes_.Clear();
         Select(view, {title});
         Press(view.CurrentItemView(), Qt::Key_Return);
-        ASSERT_TRUE(PollUntil([&] { return !boxes.Ids().empty(); }));
-        EXPECT_EQ(boxes.Ids(), std::vector<int>{message});
+        ASSERT_TRUE(WaitFor([&] { return !boxes_.Ids().empty(); }));
+        EXPECT_EQ(boxes_.Ids(), std::vector<int>{message});
         EXPECT_EQ(Frame()->GetViewMode(), CMainFrame::kModeNodes);
         EXPECT_EQ(Frame()->CurrentNode(), nullptr);
     }
@@ -426,11 +393,11 @@ TEST_F(ViewTest, AHandsetThatIsNotOnlineIsOpenedWithoutWakingIt) {
     SeedNodes({Unreachable("Handset", NodeType::ServiceNode, DeviceKind::Handset)});
     StartApp();
     CTerraPaneView& view = *View();
-    MessageBoxRecorder boxes;
+    boxes_.Clear();
     Select(view, {"Handset"});
     PostMessage(&view, WM_VIEW_OPEN);
     // The listing was tried, failed on the closed port, and the node list came back.
-    ASSERT_TRUE(PollUntil([&] { return boxes.Ids() == std::vector<int>{203}; }));
+    ASSERT_TRUE(WaitFor([&] { return boxes_.Ids() == std::vector<int>{203}; }));
     EXPECT_NE(SessionLog().find("INFO: CTerraPaneView::WakeUpNode(): \"Handset\" is not online"),
               std::string::npos);
     EXPECT_EQ(Frame()->GetViewMode(), CMainFrame::kModeNodes);
@@ -439,9 +406,9 @@ TEST_F(ViewTest, AHandsetThatIsNotOnlineIsOpenedWithoutWakingIt) {
 
 TEST_F(ViewTest, OpeningANodeListsItWithItsStoredSortAndViewStyle) {
     StartServer({"share"});
-    std::filesystem::create_directory(server_->DataDir() + "/share/docs");
-    nbx::test::WriteFile(server_->DataDir() + "/share/docs/small.txt", "1");
-    nbx::test::WriteFile(server_->DataDir() + "/share/docs/large.txt", std::string(5000, 'x'));
+    std::filesystem::create_directory(server_->OnServer("share", "/docs"));
+    nbx::test::WriteFile(server_->OnServer("share", "/docs/small.txt"), "1");
+    nbx::test::WriteFile(server_->OnServer("share", "/docs/large.txt"), std::string(5000, 'x'));
     NodeSettings node = SharedFolder("Share", "share");
     node.root_dir = "/docs/";
     node.sort_style = 3;  // size, descending
@@ -450,12 +417,12 @@ TEST_F(ViewTest, OpeningANodeListsItWithItsStoredSortAndViewStyle) {
     SeedNodes({node});
     StartApp();
     CTerraPaneView& view = *View();
-    MessageBoxRecorder boxes;
+    boxes_.Clear();
 
     Select(view, {"Share"});
     PostMessage(&view, WM_VIEW_OPEN);
-    ASSERT_TRUE(PollUntil([&] { return Frame()->GetViewMode() == CMainFrame::kModeFolder; }))
-        << ::testing::PrintToString(boxes.Ids());
+    ASSERT_TRUE(WaitFor([&] { return Frame()->GetViewMode() == CMainFrame::kModeFolder; }))
+        << ::testing::PrintToString(boxes_.Ids());
     EXPECT_EQ(Frame()->CurrentNode(), Nodes().lookup("Share"));
     EXPECT_EQ(view.ViewStyle(), CTerraPaneView::kDetails);
     EXPECT_TRUE(view.IsCommandChecked(ID_VIEW_DETAILS));
@@ -465,7 +432,7 @@ TEST_F(ViewTest, OpeningANodeListsItWithItsStoredSortAndViewStyle) {
     EXPECT_EQ(RowTexts(view), (std::vector<std::string>{"..", "large.txt", "small.txt"}));
     EXPECT_EQ(view.ThumbnailWidth(), 72);
     EXPECT_EQ(view.ThumbnailHeight(), 72);
-    EXPECT_TRUE(boxes.Ids().empty());
+    EXPECT_TRUE(boxes_.Ids().empty());
 }
 
 TEST_F(ViewTest, OpenCommandOpensEverySelectedNodeInANewWindow) {
@@ -474,10 +441,10 @@ TEST_F(ViewTest, OpenCommandOpensEverySelectedNodeInANewWindow) {
     StartApp();
     CMainFrame* frame = Frame();
     CTerraPaneView& view = *View();
-    MessageBoxRecorder boxes;
+    boxes_.Clear();
     Select(view, {"Add Node", "One", "Two"});
     view.OnCommand(ID_FILE_OPEN_ITEM);
-    ASSERT_TRUE(PollUntil([&] { return App().TopFrameCount() == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return App().TopFrameCount() == 3; }));
     std::vector<std::string> opened;
     for (const CMainFrame* other : App().TopFrames()) {
         if (other != frame && other->CurrentNode() != nullptr) {
@@ -486,7 +453,7 @@ TEST_F(ViewTest, OpenCommandOpensEverySelectedNodeInANewWindow) {
     }
     EXPECT_EQ(opened, (std::vector<std::string>{"One", "Two"}));
     EXPECT_EQ(frame->GetViewMode(), CMainFrame::kModeNodes);
-    EXPECT_TRUE(boxes.Ids().empty());
+    EXPECT_TRUE(boxes_.Ids().empty());
 }
 
 // A new window once dropped the style and sort the node list had just been given.
@@ -519,7 +486,7 @@ TEST_F(ViewTest, NewWindowFromTheNodeListTakesItsStyleAndSort) {
     EXPECT_EQ(RowTexts(other), rows);
 
     created->KeyActions().back()->trigger();  // Ctrl+W
-    ASSERT_TRUE(PollUntil([&] { return App().TopFrameCount() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return App().TopFrameCount() == 1; }));
 }
 
 // Control+Enter and Control+Delete once did nothing at all.
@@ -529,14 +496,14 @@ TEST_F(ViewTest, ControlEnterOpensInANewWindowAndControlDeleteDeletes) {
     StartApp();
     CMainFrame* frame = Frame();
     CTerraPaneView& view = *View();
-    MessageBoxRecorder boxes;
-    boxes.QueueAnswer(kIdNo);
+    boxes_.Clear();
+    boxes_.QueueAnswer(kIdNo);
     Select(view, {"One"});
     Press(view.CurrentItemView(), Qt::Key_Delete, Qt::ControlModifier);
-    ASSERT_TRUE(PollUntil([&] { return boxes.Ids() == std::vector<int>{213}; }));
+    ASSERT_TRUE(WaitFor([&] { return boxes_.Ids() == std::vector<int>{213}; }));
 
     Press(view.CurrentItemView(), Qt::Key_Return, Qt::ControlModifier);
-    ASSERT_TRUE(PollUntil([&] { return App().TopFrameCount() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return App().TopFrameCount() == 2; }));
     EXPECT_EQ(frame->GetViewMode(), CMainFrame::kModeNodes) << "this window stays as it is";
     EXPECT_NE(Nodes().lookup("One"), nullptr);
 }
@@ -662,7 +629,7 @@ TEST_F(ViewTest, SelectAllLeavesTheAddEntriesOutAndEscapeClearsTheSelection) {
     CTerraPaneView& view = *View();
     Select(view, {"Add Node"});
     Press(view.CurrentItemView(), Qt::Key_A, Qt::ControlModifier);
-    ASSERT_TRUE(PollUntil([&] { return view.SelectedRows().size() == 2; }));
+    ASSERT_TRUE(WaitFor([&] { return view.SelectedRows().size() == 2; }));
     std::vector<std::string> selected;
     for (int row : view.SelectedRows()) {
         selected.push_back(view.Text(row).toStdString());
@@ -670,7 +637,7 @@ TEST_F(ViewTest, SelectAllLeavesTheAddEntriesOutAndEscapeClearsTheSelection) {
     EXPECT_EQ(selected, (std::vector<std::string>{"Alpha", "Beta"}));
 
     Press(view.CurrentItemView(), Qt::Key_Escape);
-    EXPECT_TRUE(PollUntil([&] { return view.SelectedRows().empty(); }));
+    EXPECT_TRUE(WaitFor([&] { return view.SelectedRows().empty(); }));
 }
 
 TEST_F(ViewTest, RefreshListsTheNodesAgain) {
@@ -681,7 +648,7 @@ TEST_F(ViewTest, RefreshListsTheNodesAgain) {
     ASSERT_NE(Nodes().AddNode(node), nullptr);
     ASSERT_TRUE(view.IsCommandEnabled(ID_VIEW_REFRESH));
     view.OnCommand(ID_VIEW_REFRESH);
-    EXPECT_TRUE(PollUntil([&] { return RowOf(view, "Late") >= 0; }));
+    EXPECT_TRUE(WaitFor([&] { return RowOf(view, "Late") >= 0; }));
     EXPECT_NE(SessionLog().find(
                   "INFO: CTerraPaneView::OnViewRefresh(): registered CNbxComnActionRefresh()"),
               std::string::npos);
@@ -715,7 +682,7 @@ TEST_F(ViewTest, FolderViewStyleAndSortAreStoredInTheNodeAndWrittenBack) {
     for (const auto& [title, folder, device] :
          {std::tuple{"Workbench", "ws", DeviceKind::Workstation},
           std::tuple{"Phone", "phone", DeviceKind::Smartphone}}) {
-        std::filesystem::create_directory(server_->DataDir() + "/" + folder + "/MyStorage");
+        std::filesystem::create_directory(server_->OnServer(folder, "/MyStorage"));
         NodeSettings node = SharedFolder(title, folder);
         node.node_type = NodeType::ServiceNode;
         node.device_type = device;
@@ -725,12 +692,12 @@ TEST_F(ViewTest, FolderViewStyleAndSortAreStoredInTheNodeAndWrittenBack) {
     SeedNodes(nodes);
     StartApp();
     CTerraPaneView& view = *View();
-    MessageBoxRecorder boxes;
+    boxes_.Clear();
 
     // Large Icons shows the thumbnail slider only where thumbnails are made.
     for (const auto& [title, slider] : {std::pair{"Workbench", true}, std::pair{"Phone", false}}) {
         SCOPED_TRACE(title);
-        ASSERT_TRUE(view.OpenNode(title, "/")) << ::testing::PrintToString(boxes.Ids());
+        ASSERT_TRUE(view.OpenNode(title, "/")) << ::testing::PrintToString(boxes_.Ids());
         CNbxNode* node = Nodes().lookup(title);
         node->viewModified = false;
         view.OnCommand(ID_VIEW_LARGE_ICONS);

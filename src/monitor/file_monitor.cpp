@@ -8,6 +8,7 @@
 
 #include "base/session_log.h"
 #include "platform/app_window.h"
+#include "platform/clock.h"
 #include "platform/format.h"
 
 namespace {
@@ -31,7 +32,7 @@ CNbxFileMonitor::CNbxFileMonitor(const CNbxNode& node, std::string localPath,
       node_(node),
       localPath_(std::move(localPath)),
       remotePath_(std::move(remotePath)),
-      created_(std::chrono::steady_clock::now()),
+      created_(nbx::clock::Now()),
       process_(std::move(process)),
       writes_(std::move(process_.writes)) {
     bool read = process_.hasFileBefore;
@@ -99,7 +100,7 @@ MonitorState CNbxFileMonitor::UpdateStatus() {
 
     bool free = false;
     if (running) {
-        if (std::chrono::steady_clock::now() - created_ >= kHandOffWindow) {
+        if (nbx::clock::Now() - created_ >= kHandOffWindow) {
             watched_ = true;
         }
     } else if (watched_) {

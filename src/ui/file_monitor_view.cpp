@@ -18,6 +18,7 @@
 #include "monitor/file_monitor.h"
 #include "monitor/file_monitor_manager.h"
 #include "nodes/nbx_node.h"
+#include "platform/clock.h"
 #include "widgets/icons.h"
 #include "widgets/ui_texts.h"
 
@@ -257,7 +258,7 @@ CFileMonitorFrame::CFileMonitorFrame(CNbxFileMonitorManager* manager, QWidget* p
 void CFileMonitorFrame::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (timer_ == 0) {
-        timer_ = startTimer(kRefreshMs);
+        timer_ = startTimer(nbx::clock::WaitMs(std::chrono::milliseconds(kRefreshMs)));
     }
 }
 

@@ -6,6 +6,7 @@
 #include "base/strings.h"
 #include "comn/actions.h"
 #include "monitor/file_monitor.h"
+#include "platform/clock.h"
 #include "ui/dlg_progress.h"
 #include "ui/explorer_frame.h"
 #include "ui/explorer_host.h"
@@ -41,7 +42,8 @@ void CReupload::OnClosedModified(const std::shared_ptr<CNbxFileMonitor>& monitor
         return;
     }
     // Asked later, when no batch runs and the window is in front.
-    const int timer = view.startTimer(kReuploadRetryMs);
+    const int timer =
+        view.startTimer(nbx::clock::WaitMs(std::chrono::milliseconds(kReuploadRetryMs)));
     if (timer == 0) {
         Ask(monitor);
     } else {

@@ -8,49 +8,43 @@
 #include <QCoreApplication>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 
 #include "base/deployment_profile.h"
 #include "base/session_log.h"
 #include "nodes/node_list.h"
 #include "nodes/sqlite_com.h"
 #include "shell/terrapane_app.h"
-#include "support/ui_test_support.h"
 #include "ui/main_frame.h"
 #include "widgets/dlg_modal.h"
 
 namespace nbx::test {
 
+// ---- The fixture -----------------------------------------------------------------------------
+
 void ExplorerTest::SetUp() {
-    TempHome::SetUp();
-    // The database of an earlier test lives in another home.
+    if (sharedHome_.empty()) {
+        TempHome::SetUp();
+    } else {
+        AdoptHome(sharedHome_);
+        std::filesystem::remove_all(DataDir());
+        std::filesystem::remove_all(StateDir());
+    }
+    // The database of an earlier test lives in another home, or was just removed.
     CSQLiteCom::ReleaseInstance();
-    const std::string host = "127.0.0.1:" + std::to_string(ClosedPort());
-    const std::string profile = Root() + "/deployment.ini";
-    WriteFile(profile, "[Service]\nAccountApiHost=" + host + "\nPushApiHost=127.0.0.1\n" +
-                           "DiskApiHost=" + host + "\nServiceProbeHost=127.0.0.1\n" +
-                           "DefaultNodeBaseUrl=http://" + host + "\nDefaultDiskBaseUrl=https://" +
-                           host + "\nDefaultFolderBaseUrl=http://" + host + "\n");
-    ::setenv("NIMBEXSHELL_DEPLOYMENT", profile.c_str(), 1);
-    ReloadDeploymentProfile();
+    UseProfile(LoopbackProfile("127.0.0.1:" + std::to_string(ClosedPort())));
 }
 
 void ExplorerTest::TearDown() {
     if (app_) {
-        for (CMainFrame* frame : std::vector<CMainFrame*>(app_->TopFrames())) {
-            frame->close();
-        }
-        PollUntil([this] { return app_->TopFrameCount() == 0; }, std::chrono::seconds(10));
-        for (CMainFrame* frame : std::vector<CMainFrame*>(app_->TopFrames())) {
-            delete frame;
-        }
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        // ExitInstance takes the frames still open along; closing them here could stop at a
+        // question or a dialog with nobody left to answer it.
         frame_ = nullptr;
         app_->ExitInstance();
         app_.reset();
     }
     CSQLiteCom::ReleaseInstance();
-    ::unsetenv("NIMBEXSHELL_DEPLOYMENT");
-    ReloadDeploymentProfile();
+    DropDeploymentProfile();
     TempHome::TearDown();
 }
 
@@ -60,6 +54,10 @@ void ExplorerTest::SeedNodes(const std::vector<NodeSettings>& nodes) {
         auto node = std::make_unique<CNbxNode>(settings);
         ASSERT_NE(list.AddNode(node), nullptr) << settings.title_name;
     }
+}
+
+void ExplorerTest::UseProfile(const std::string& text) {
+    UseDeploymentProfile(Root() + "/deployment.ini", text);
 }
 
 void ExplorerTest::StartApp() {
@@ -72,6 +70,11 @@ void ExplorerTest::StartApp() {
 
 CTerraPaneView* ExplorerTest::View() const {
     return Frame() != nullptr ? Frame()->View() : nullptr;
+}
+
+CNbxNode* ExplorerTest::AddNode(NodeSettings settings) {
+    auto node = std::make_unique<CNbxNode>(std::move(settings));
+    return app_->NodeList().AddNode(node);
 }
 
 int ExplorerTest::ClosedPort() {

@@ -30,7 +30,7 @@ void TempHome::SetUp() {
 }
 
 void TempHome::TearDown() {
-    if (!HasFailure()) {
+    if (!adopted_ && !HasFailure()) {
         std::error_code ec;
         std::filesystem::remove_all(root_, ec);
     }

@@ -18,9 +18,16 @@ protected:
     std::string Root() const { return root_; }
     std::string DataDir() const { return root_ + "/data/nimbexshell"; }
     std::string StateDir() const { return root_ + "/state/nimbexshell"; }
+    // Instead of SetUp's fresh folder: a home the test program set up once for all its tests
+    // (its environment already points there), left in place at the end.
+    void AdoptHome(const std::string& root) {
+        root_ = root;
+        adopted_ = true;
+    }
 
 private:
     std::string root_;
+    bool adopted_ = false;
 };
 
 std::string ReadFile(const std::string& path);

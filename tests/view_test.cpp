@@ -362,7 +362,6 @@ TEST_F(ViewTest, EntriesWithoutTheirConfigurationDialogSaySo) {
     SeedNodes({Unreachable("Alpha", NodeType::ServiceNode, DeviceKind::Workstation)});
     StartApp();
     CTerraPaneView& view = *View();
-    MessageBoxRecorder boxes;
     struct Case {
         const char* row;
         std::function<void()> act;
@@ -374,15 +373,15 @@ TEST_F(ViewTest, EntriesWithoutTheirConfigurationDialogSaySo) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.row);
-        boxes.Clear();
+        boxes_.Clear();
         Select(view, {c.row});
         ASSERT_TRUE(view.IsCommandEnabled(ID_FILE_OPEN_ITEM));
         c.act();
-        ASSERT_TRUE(PollUntil([&] { return !boxes.Boxes().empty(); }));
-        ASSERT_EQ(boxes.Boxes().size(), 1u);
-        EXPECT_EQ(boxes.Boxes()[0].text, "This configuration dialog is not available yet.");
-        EXPECT_EQ(boxes.Boxes()[0].icon, MsgIcon::kInformation);
-        EXPECT_EQ(boxes.Boxes()[0].buttons, MsgButtons::kOk);
+        ASSERT_TRUE(WaitFor([&] { return !boxes_.Boxes().empty(); }));
+        ASSERT_EQ(boxes_.Boxes().size(), 1u);
+        EXPECT_EQ(boxes_.Boxes()[0].text, "This configuration dialog is not available yet.");
+        EXPECT_EQ(boxes_.Boxes()[0].icon, MsgIcon::kInformation);
+        EXPECT_EQ(boxes_.Boxes()[0].buttons, MsgButtons::kOk);
         EXPECT_EQ(Frame()->GetViewMode(), CMainFrame::kModeNodes);
         EXPECT_EQ(App().TopFrameCount(), 1);
         EXPECT_NE(Nodes().lookup("Alpha"), nullptr);

@@ -809,12 +809,12 @@ TEST_F(FolderViewTest, TheQuestionWaitsForAnIdleFrameInFront) {
     EXPECT_FALSE(asked()) << "not in front";
     EXPECT_NE(monitor->GetState(), FMS_HANDLED);
 
-    view_->OnAsyncOperationStart();  // a batch runs
+    view_->AsyncOperationCallback()->OnAsyncOperationStart();  // a batch runs
     inFront_ = true;
     nbx::test::ProcessEventsFor(std::chrono::milliseconds(2500));
     EXPECT_FALSE(asked()) << "busy";
 
-    view_->OnAsyncOperationFinish(0, 0);
+    view_->AsyncOperationCallback()->OnAsyncOperationFinish(0, 0);
     ASSERT_TRUE(PollUntil(asked));
     EXPECT_EQ(boxes_.Boxes().front().stringId, 224);
     EXPECT_EQ(monitor->GetState(), FMS_HANDLED);

@@ -456,8 +456,8 @@ TEST_F(FrameTest, CloseWaitsForARunningBatch) {
     Start();
     std::atomic<bool> release{false};
     CNbxComnManager& manager = frame_->ComnManager();
-    manager.SetAsyncOperationCallback(frame_->View());
-    manager.RegisterAction(new CNbxComnActionRefresh([&] {
+    manager.SetAsyncOperationCallback(frame_->View()->AsyncOperationCallback());
+    manager.RegisterAction(std::make_unique<CNbxComnActionRefresh>([&] {
         while (!release) {
             std::this_thread::sleep_for(5ms);
         }
@@ -505,7 +505,7 @@ TEST_F(FrameTest, AnEngineLeftRunningByAClosedFrameKeepsWhatItUses) {
     const std::weak_ptr<CNbxFileSystemService> fileSystem = frame_->SharedFileSystem();
     const CNbxNode* node = app_->NodeList().lookup("Share");
     ASSERT_NE(node, nullptr);
-    frame_->ComnManager().RegisterAction(new SlowCreate(node, shared));
+    frame_->ComnManager().RegisterAction(std::make_unique<SlowCreate>(node, shared));
     ASSERT_TRUE(PollUntil([&] { return shared->entered.load(); }));
 
     const auto saved = CMainFrame::stopTimeout;

@@ -718,8 +718,8 @@ protected:
         dialog_ = new CDlgProgress(frame_.get(), &manager_);
         manager_.SetFileSystemService(&fileSystem_);
         manager_.SetProgressDlg(dialog_);
-        manager_.SetComnActionCallback(&outcomes_);
-        manager_.SetAsyncOperationCallback(&outcomes_);
+        manager_.SetComnActionCallback(outcomesOwner_);
+        manager_.SetAsyncOperationCallback(outcomesOwner_);
     }
     void TearDown() override {
         manager_.RequestTerminate();
@@ -749,7 +749,7 @@ protected:
         return server_->DataDir() + "/one" + path;
     }
     void RegisterDownload(const std::string& name) {
-        manager_.RegisterAction(new CNbxComnActionDownload(
+        manager_.RegisterAction(std::make_unique<CNbxComnActionDownload>(
             node_.get(), "/" + name, Root() + "/" + name, "\"" + name + "\""));
     }
     // The big download is under way, as the dialog shows it.
@@ -762,7 +762,8 @@ protected:
 
     CNbxFileSystemService fileSystem_;
     CNbxComnManager manager_;
-    Outcomes outcomes_;
+    const std::shared_ptr<Outcomes> outcomesOwner_ = std::make_shared<Outcomes>();
+    Outcomes& outcomes_ = *outcomesOwner_;
     std::unique_ptr<QWidget> frame_;
     CDlgProgress* dialog_ = nullptr;  // the frame's child
     std::unique_ptr<nbx::test::WebDavServer> server_;
@@ -810,7 +811,7 @@ TEST_F(ProgressDialogTest, ABatchWithoutProgressActionsShowsNotApplicableAndEmpt
     nbx::Event release(nbx::Event::Reset::Manual);
     dialog_->SetSpeedText("1 KB/s");
     dialog_->SetCountText("5/5");
-    manager_.RegisterAction(new CNbxComnActionRefresh([&] { release.Wait(); }));
+    manager_.RegisterAction(std::make_unique<CNbxComnActionRefresh>([&] { release.Wait(); }));
     ASSERT_TRUE(manager_.Start());
     const bool shown = PollUntil([&] { return dialog_->isVisible(); });
     release.Set();

@@ -4,7 +4,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QMenu>
+#include <QMetaObject>
+#include <QPointer>
 #include <QTimerEvent>
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -67,14 +70,14 @@ void CTerraPaneView::OpenItem(int row, bool newWindow) {
                                    name.c_str()));
                 return;
             }
-            auto* download =
-                new CNbxComnActionDownload(node, currentPath_ + name, local, "\"" + name + "\"");
+            auto download = std::make_unique<CNbxComnActionDownload>(node, currentPath_ + name,
+                                                                     local, "\"" + name + "\"");
             download->SetOpenMode(OpenMode::ViewMonitor);
             frame_->SetProgressTitle(300);
             PrepareManager(false);
             WriteLog(LogLevel::Info,
                      "CTerraPaneView::OpenItem(): registered CNbxComnActionDownload()");
-            frame_->ComnManager().RegisterAction(download);
+            frame_->ComnManager().RegisterAction(std::move(download));
             RegisterRefresh("CTerraPaneView::OpenItem");
             return;
         }
@@ -188,7 +191,8 @@ bool CTerraPaneView::CreateItem(int row, const std::optional<QString>& text) {
     }
     PrepareManager(true);
     WriteLog(LogLevel::Info, "CTerraPaneView::CreateItem(): registered CNbxComnActionCreate()");
-    frame_->ComnManager().RegisterAction(new CNbxComnActionCreate(node, currentPath_ + name));
+    frame_->ComnManager().RegisterAction(
+        std::make_unique<CNbxComnActionCreate>(node, currentPath_ + name));
     RegisterRefresh("CTerraPaneView::CreateItem");
     return true;
 }
@@ -213,7 +217,7 @@ bool CTerraPaneView::RenameItem(int row, const std::string& newName) {
         WriteLog(LogLevel::Info,
                  "CTerraPaneView::RenameItem(): registered CNbxComnActionMoveWithinNode()");
         frame_->ComnManager().RegisterAction(
-            new CNbxComnActionMoveWithinNode(node, target, source));
+            std::make_unique<CNbxComnActionMoveWithinNode>(node, target, source));
     }
     // Also without a move, so that the name the item really has is shown again.
     RegisterRefresh("CTerraPaneView::RenameItem");
@@ -240,7 +244,7 @@ void CTerraPaneView::OnFileDelete() {
             currentPath_ + item->name + (item->kind == ViewItem::kFolder ? "/" : "");
         WriteLog(LogLevel::Info,
                  "CTerraPaneView::_FolderView_OnFileDelete(): registered CNbxComnActionDelete()");
-        frame_->ComnManager().RegisterAction(new CNbxComnActionDelete(node, path));
+        frame_->ComnManager().RegisterAction(std::make_unique<CNbxComnActionDelete>(node, path));
     }
     RegisterRefresh("CTerraPaneView::_FolderView_OnFileDelete");
 }
@@ -388,30 +392,75 @@ void CTerraPaneView::FolderView_OnContextMenu(const QPoint& globalPos) {
 
 // ---- the communication manager's callbacks (engine thread) ----------------------------------
 
-void CTerraPaneView::OnComnActionSuccess() {
-    WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionSuccess() invoked...");
+// Runs on the engine thread, which may outlive the view: it reaches the view only on the ui
+// thread, through a guarded pointer, and keeps the busy flag shared with it.
+class CTerraPaneView::ComnCallbackImpl : public IComnManagerComnActionCallback,
+                                         public IComnManagerAsyncOperationCallback {
+public:
+    ComnCallbackImpl(CTerraPaneView* view, std::shared_ptr<std::atomic<bool>> busy)
+        : view_(view), busy_(std::move(busy)) {}
+
+    void OnComnActionSuccess() override {
+        WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionSuccess() invoked...");
+    }
+    void OnComnActionAborted() override {
+        WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionAborted() invoked...");
+    }
+    void OnComnActionError() override {
+        WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionError() invoked...");
+        // Shown on the ui thread; the engine waits for the answer.
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app == nullptr) {
+            ShowMessage(nullptr, 206, MsgIcon::kExclamation);
+            return;
+        }
+        RunOnUiThreadAndWait(app,
+                             [this] { ShowMessage(view_.data(), 206, MsgIcon::kExclamation); });
+    }
+    void OnAsyncOperationStart() override {
+        WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncOperationStart() callback invoked...");
+        *busy_ = true;
+        Post(WM_ASYNC_TRANSFER_START);
+    }
+    void OnAsyncOperationFinish(int /*result*/, int /*effect*/) override {
+        WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncOperationFinish() callback invoked...");
+        *busy_ = false;
+        Post(WM_ASYNC_TRANSFER_FINISH);
+    }
+
+private:
+    void Post(int message) {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app == nullptr) {
+            return;
+        }
+        // The copy of the guarded pointer is taken here; it is only read on the ui thread.
+        QMetaObject::invokeMethod(
+            app,
+            [view = view_, message] {
+                if (!view.isNull()) {
+                    PostMessage(view.data(), message);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+
+    const QPointer<CTerraPaneView> view_;  // read on the ui thread only
+    const std::shared_ptr<std::atomic<bool>> busy_;
+};
+
+std::shared_ptr<IComnManagerComnActionCallback> CTerraPaneView::ComnActionCallback() {
+    if (comnCallback_ == nullptr) {
+        comnCallback_ = std::make_shared<ComnCallbackImpl>(this, busy_);
+    }
+    return comnCallback_;
 }
 
-void CTerraPaneView::OnComnActionAborted() {
-    WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionAborted() invoked...");
-}
-
-void CTerraPaneView::OnComnActionError() {
-    WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionError() invoked...");
-    // Shown on the ui thread; the engine waits for the answer.
-    ShowMessage(this, 206, MsgIcon::kExclamation);
-}
-
-void CTerraPaneView::OnAsyncOperationStart() {
-    WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncOperationStart() callback invoked...");
-    busy_ = true;
-    PostMessage(this, WM_ASYNC_TRANSFER_START);
-}
-
-void CTerraPaneView::OnAsyncOperationFinish(int /*result*/, int /*effect*/) {
-    WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncOperationFinish() callback invoked...");
-    busy_ = false;
-    PostMessage(this, WM_ASYNC_TRANSFER_FINISH);
+std::shared_ptr<IComnManagerAsyncOperationCallback> CTerraPaneView::AsyncOperationCallback() {
+    if (comnCallback_ == nullptr) {
+        comnCallback_ = std::make_shared<ComnCallbackImpl>(this, busy_);
+    }
+    return comnCallback_;
 }
 
 // ---- messages -------------------------------------------------------------------------------
@@ -452,7 +501,7 @@ bool CTerraPaneView::FolderView_OnMessage(QEvent* event) {
             if (monitor == nullptr) {
                 return true;
             }
-            if (!busy_ && isFrameInFront && isFrameInFront(frame_)) {
+            if (!*busy_ && isFrameInFront && isFrameInFront(frame_)) {
                 AskReupload(monitor);
                 return true;
             }
@@ -508,7 +557,7 @@ void CTerraPaneView::AskReupload(const std::shared_ptr<CNbxFileMonitor>& monitor
         WriteLog(
             LogLevel::Info,
             "CTerraPaneView::OnFileMonitorClosedModified(): registered CNbxComnActionUpload()");
-        frame_->ComnManager().RegisterAction(new CNbxComnActionUpload(
+        frame_->ComnManager().RegisterAction(std::make_unique<CNbxComnActionUpload>(
             &monitor->GetNode(), remotePath, monitor->GetLocalPath(), remotePath));
         RegisterRefresh("CTerraPaneView::OnFileMonitorClosedModified");
     }

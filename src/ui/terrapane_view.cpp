@@ -161,8 +161,8 @@ void CTerraPaneView::PrepareManager(bool hideProgress) {
     CNbxComnManager& manager = frame_->ComnManager();
     manager.SetProgressHidden(hideProgress);
     manager.SetProgressKeptOpen(false);
-    manager.SetComnActionCallback(this);
-    manager.SetAsyncOperationCallback(this);
+    manager.SetComnActionCallback(ComnActionCallback());
+    manager.SetAsyncOperationCallback(AsyncOperationCallback());
 }
 
 void CTerraPaneView::RegisterRefresh(const char* method) {
@@ -170,7 +170,7 @@ void CTerraPaneView::RegisterRefresh(const char* method) {
     // Runs on the engine thread and waits for the listing. The frame may be gone by then: the
     // guard is read on the ui thread only, where the frame is destroyed.
     auto frame = std::make_shared<QPointer<CMainFrame>>(frame_);
-    frame_->ComnManager().RegisterAction(new CNbxComnActionRefresh([frame] {
+    frame_->ComnManager().RegisterAction(std::make_unique<CNbxComnActionRefresh>([frame] {
         RunOnUiThreadAndWait(QCoreApplication::instance(), [&frame] {
             if (CMainFrame* f = frame->data()) {
                 f->RefreshLocation();

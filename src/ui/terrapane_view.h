@@ -43,9 +43,7 @@ struct ViewItem {
     std::string name;
 };
 
-class CTerraPaneView : public SListView,
-                       public IComnManagerComnActionCallback,
-                       public IComnManagerAsyncOperationCallback {
+class CTerraPaneView : public SListView {
     Q_OBJECT
 public:
     // View styles.
@@ -88,7 +86,7 @@ public:
     // CNbxComnActionRefresh()"; method is e.g. "CTerraPaneView::OnViewRefresh".
     void RegisterRefresh(const char* method);
 
-    bool IsBusy() const { return busy_; }
+    bool IsBusy() const { return *busy_; }
     bool IsThumbnailsBusy() const { return thumbsBusy_; }
     // A node dialog or the wake-up notifier is open: they are told to end with the code.
     bool EndOpenDialogs(int code);
@@ -101,12 +99,10 @@ public:
     bool IsCommandEnabled(int command) const;
     bool IsCommandChecked(int command) const;
 
-    // IComnManagerComnActionCallback, IComnManagerAsyncOperationCallback (engine thread).
-    void OnComnActionSuccess() override;
-    void OnComnActionAborted() override;
-    void OnComnActionError() override;
-    void OnAsyncOperationStart() override;
-    void OnAsyncOperationFinish(int result, int effect) override;
+    // The communication manager's receivers (one object): they reach this view on the ui
+    // thread only, harmless once the view is gone.
+    std::shared_ptr<IComnManagerComnActionCallback> ComnActionCallback();
+    std::shared_ptr<IComnManagerAsyncOperationCallback> AsyncOperationCallback();
 
 protected:
     bool event(QEvent* event) override;  // the messages of the view
@@ -121,6 +117,7 @@ protected:
 
 private:
     class ThumbCallbackImpl;
+    class ComnCallbackImpl;
     friend class ViewTestPeer;  // tests reach the seams below
 
     // Rows and their records: each row's data is a ViewItem* made with new, owned by the row
@@ -227,7 +224,8 @@ private:
     int nodeViewSortOrder_ = -1;
     int thumbWidth_ = 48, thumbHeight_ = 48;
     std::atomic<bool> thumbsBusy_{false};
-    std::atomic<bool> busy_{false};
+    // Set by the comn receiver on the engine thread, which may outlive the view.
+    const std::shared_ptr<std::atomic<bool>> busy_ = std::make_shared<std::atomic<bool>>(false);
     QPointer<QWidget> nodeDialog_;
     QPointer<QWidget> notifier_;
     ImageList small_{QSize(16, 16)};
@@ -238,4 +236,5 @@ private:
     std::map<std::string, QImage> thumbBitmaps_;
     std::map<int, std::shared_ptr<CNbxFileMonitor>> monitorTimers_;
     std::shared_ptr<ThumbCallbackImpl> thumbCallback_;
+    std::shared_ptr<ComnCallbackImpl> comnCallback_;
 };

@@ -560,4 +560,82 @@ TEST(ComnActionTest, OpenModesAndResultMappings) {
     EXPECT_EQ(MapFileSystemResult(404), ActionResult::Error);
 }
 
+// What became of one receiver: its calls, and whether any came after it was gone.
+struct Tally {
+    std::atomic<int> calls{0};
+    std::atomic<int> lateCalls{0};
+    std::atomic<bool> destroyed{false};
+};
+
+class TallyReceiver : public IComnManagerComnActionCallback,
+                      public IComnManagerAsyncOperationCallback {
+public:
+    explicit TallyReceiver(std::shared_ptr<Tally> tally) : tally_(std::move(tally)) {}
+    ~TallyReceiver() { tally_->destroyed = true; }
+    void OnComnActionSuccess() override { Note(); }
+    void OnComnActionAborted() override { Note(); }
+    void OnComnActionError() override { Note(); }
+    void OnAsyncOperationStart() override { Note(); }
+    void OnAsyncOperationFinish(int, int) override { Note(); }
+
+private:
+    void Note() {
+        if (tally_->destroyed) {
+            ++tally_->lateCalls;
+        }
+        ++tally_->calls;
+    }
+    std::shared_ptr<Tally> tally_;
+};
+
+// The window's receiver goes (its frame closes) while the engine is about to report to it: it
+// is not called, and a receiver dropped while a call runs is kept until the call returns. The
+// sanitizer presets run this too.
+TEST_F(ComnTest, AReceiverDroppedWhileTheEngineIsAboutToCallItIsNotCalled) {
+    auto tally = std::make_shared<Tally>();
+    auto receiver = std::make_shared<TallyReceiver>(tally);
+    manager_->SetComnActionCallback(receiver);
+    manager_->SetAsyncOperationCallback(receiver);
+    nbx::Event running(nbx::Event::Reset::Manual);
+    nbx::Event go(nbx::Event::Reset::Manual);
+    Counted counted;
+    manager_->RegisterAction(std::make_unique<TestAction>(counted, [&] {
+        running.Set();
+        go.Wait();
+        return ActionResult::Success;
+    }));
+    StartEngine();
+    ASSERT_TRUE(running.Wait(60s));
+    EXPECT_EQ(tally->calls, 1) << "the batch's start";
+    receiver.reset();
+    ASSERT_TRUE(tally->destroyed);
+    go.Set();
+    ASSERT_TRUE(Eventually([&] { return counted.deleted == 1 && !manager_->IsBusy(); }));
+
+    // Receivers dropped at any moment of their batch, racing the engine's calls.
+    std::vector<std::shared_ptr<Tally>> tallies;
+    for (int i = 0; i < 50; ++i) {
+        tallies.push_back(std::make_shared<Tally>());
+        auto racing = std::make_shared<TallyReceiver>(tallies.back());
+        manager_->SetComnActionCallback(racing);
+        manager_->SetAsyncOperationCallback(racing);
+        manager_->RegisterAction(std::make_unique<TestAction>(counted, nullptr));
+        racing.reset();
+        ASSERT_TRUE(Eventually([&] { return !manager_->IsBusy(); }));
+    }
+    // A batch whose end is seen: the engine is past every batch before it.
+    auto lastTally = std::make_shared<Tally>();
+    auto last = std::make_shared<TallyReceiver>(lastTally);
+    manager_->SetAsyncOperationCallback(last);
+    manager_->SetComnActionCallback(last);
+    manager_->RegisterAction(std::make_unique<TestAction>(counted, nullptr));
+    ASSERT_TRUE(Eventually([&] { return lastTally->calls == 3; })) << "start, success, finish";
+
+    EXPECT_EQ(tally->calls, 1) << "nothing after the receiver was dropped";
+    for (const auto& t : tallies) {
+        EXPECT_EQ(t->lateCalls, 0);
+        EXPECT_TRUE(t->destroyed);
+    }
+}
+
 }  // namespace

@@ -36,9 +36,10 @@ struct CNbxNodeStateEngine::Pass {
             probe->Abort();
         }
     }
-    std::shared_ptr<INodeStateReceiver> Receiver() {
+    // The receiver for one call, held until it returns; none once the stop was asked for.
+    std::shared_ptr<INodeStateReceiver> ReceiverForCall() {
         std::lock_guard lock(mutex);
-        return receiver.lock();
+        return control->StopRequested() ? nullptr : receiver.lock();
     }
 };
 
@@ -130,10 +131,8 @@ void CNbxNodeStateEngine::RunPass(const std::shared_ptr<Pass>& pass) {
         }
         const int status = probe._CHECK_ONLINE(*node);
         pass->EndProbe();
-        if (pass->control->StopRequested()) {
-            return;
-        }
-        if (std::shared_ptr<INodeStateReceiver> receiver = pass->Receiver()) {
+        // After a stop there is no receiver, and the next probe does not begin.
+        if (std::shared_ptr<INodeStateReceiver> receiver = pass->ReceiverForCall()) {
             receiver->OnNodeState(title, StateOfStatus(status));
         }
     }

@@ -35,9 +35,9 @@ protected:
 // holds the connection without answering no longer holds the stop up: the probe's HTTP
 // transfer is woken at once and ends aborted) and waits up to its time-out. While it waits it
 // calls `serve` repeatedly, so that a receiver call waiting for the stopping thread completes.
-// After the stop is asked for, no receiver call begins and no probe result is reported. A pass
-// that has not ended within the time-out is left to end on its own; it shares everything it
-// touches, so it outlives the engine safely.
+// Once the stop is asked for, no receiver call begins and no probe result is reported. A pass
+// is never killed: one that has not ended within the time-out is left to end on its own; it
+// shares everything it touches, so it outlives the engine safely.
 //
 // The receiver: held weakly. Its owner keeps the shared pointer; once the owner has dropped
 // it, the receiver is no longer called. A call that began before holds it until it returns,

@@ -80,7 +80,7 @@ public:
     void MoveKindToTop(int kind);
 
     // Before registering actions: the progress dialog hidden or shown, not kept open, and this
-    // view as the manager's action and batch callback.
+    // view's receivers as the manager's action and batch callbacks.
     void PrepareManager(bool hideProgress);
     // Registers a refresh of the frame's location, logged as "<method>(): registered
     // CNbxComnActionRefresh()"; method is e.g. "CTerraPaneView::OnViewRefresh".

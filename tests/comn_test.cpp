@@ -125,8 +125,8 @@ protected:
         manager_ = std::make_unique<CNbxComnManager>();
         manager_->SetFileSystemService(&fileSystem_);
         manager_->SetProgressDlg(&dialog_);
-        manager_->SetComnActionCallback(&callbacks_);
-        manager_->SetAsyncOperationCallback(&callbacks_);
+        manager_->SetComnActionCallback(callbacksOwner_);
+        manager_->SetAsyncOperationCallback(callbacksOwner_);
     }
     // Tests that register a whole batch do so before the engine runs, so that it cannot take
     // the first actions for a batch of their own.
@@ -161,7 +161,8 @@ protected:
 
     CNbxFileSystemService fileSystem_;
     RecordingDialog dialog_;
-    Callbacks callbacks_;
+    const std::shared_ptr<Callbacks> callbacksOwner_ = std::make_shared<Callbacks>();
+    Callbacks& callbacks_ = *callbacksOwner_;
     std::unique_ptr<CNbxComnManager> manager_;
     std::unique_ptr<nbx::test::WebDavServer> server_;
     std::vector<std::unique_ptr<CNbxNode>> nodes_;
@@ -172,9 +173,9 @@ TEST_F(ComnTest, DownloadAndRefreshCountOneOfOne) {
     WriteFile(OnServer("one", "/report.txt"), "figures");
     std::atomic<int> refreshed{0};
     const std::string local = Root() + "/report.txt";
-    manager_->RegisterAction(
-        new CNbxComnActionDownload(nodes_[0].get(), "/report.txt", local, "\"report.txt\""));
-    manager_->RegisterAction(new CNbxComnActionRefresh([&] { ++refreshed; }));
+    manager_->RegisterAction(std::make_unique<CNbxComnActionDownload>(
+        nodes_[0].get(), "/report.txt", local, "\"report.txt\""));
+    manager_->RegisterAction(std::make_unique<CNbxComnActionRefresh>([&] { ++refreshed; }));
     StartEngine();
     ASSERT_TRUE(BatchDone());
     EXPECT_EQ(ReadFile(local), "figures");
@@ -192,9 +193,10 @@ TEST_F(ComnTest, DownloadAndRefreshCountOneOfOne) {
 
 TEST_F(ComnTest, ErrorDropsTheRestOfTheBatch) {
     Counted first, second, third;
-    manager_->RegisterAction(new TestAction(first, [] { return ActionResult::Error; }));
-    manager_->RegisterAction(new TestAction(second, nullptr));
-    manager_->RegisterAction(new TestAction(third, nullptr));
+    manager_->RegisterAction(
+        std::make_unique<TestAction>(first, [] { return ActionResult::Error; }));
+    manager_->RegisterAction(std::make_unique<TestAction>(second, nullptr));
+    manager_->RegisterAction(std::make_unique<TestAction>(third, nullptr));
     StartEngine();
     ASSERT_TRUE(BatchDone());
     EXPECT_EQ(callbacks_.error, 1);
@@ -207,9 +209,9 @@ TEST_F(ComnTest, ErrorDropsTheRestOfTheBatch) {
 
 TEST_F(ComnTest, UnknownOpenModeIsAnError) {
     Counted counted;
-    auto* action = new TestAction(counted, nullptr);
+    auto action = std::make_unique<TestAction>(counted, nullptr);
     action->openMode = 7;
-    manager_->RegisterAction(action);
+    manager_->RegisterAction(std::move(action));
     StartEngine();
     ASSERT_TRUE(BatchDone());
     EXPECT_EQ(callbacks_.error, 1);
@@ -226,9 +228,9 @@ TEST_F(ComnTest, UserAbortDuringALargeDownloadDropsTheRest) {
         }
     };
     Counted after;
-    manager_->RegisterAction(new CNbxComnActionDownload(nodes_[0].get(), "/big.bin",
-                                                        Root() + "/big.bin", "\"big.bin\""));
-    manager_->RegisterAction(new TestAction(after, nullptr));
+    manager_->RegisterAction(std::make_unique<CNbxComnActionDownload>(
+        nodes_[0].get(), "/big.bin", Root() + "/big.bin", "\"big.bin\""));
+    manager_->RegisterAction(std::make_unique<TestAction>(after, nullptr));
     StartEngine();
     ASSERT_TRUE(BatchDone());
     EXPECT_EQ(callbacks_.aborted, 1);
@@ -242,7 +244,7 @@ TEST_F(ComnTest, FixedTotalCountsAcrossBatches) {
     manager_->SetFixedProgressTotal(true, 3);
     Counted counted;
     for (int batch = 1; batch <= 3; ++batch) {
-        manager_->RegisterAction(new TestAction(counted, nullptr));
+        manager_->RegisterAction(std::make_unique<TestAction>(counted, nullptr));
         ASSERT_TRUE(BatchDone(batch));
     }
     manager_->SetFixedProgressTotal(false, 0);
@@ -255,14 +257,14 @@ TEST_F(ComnTest, FixedTotalCountsAcrossBatches) {
 TEST_F(ComnTest, SettingsAreFrozenWhileABatchRunsAndLateActionsJoinIt) {
     nbx::Event release(nbx::Event::Reset::Manual);
     Counted blocker, late;
-    manager_->RegisterAction(new TestAction(blocker, [&] {
+    manager_->RegisterAction(std::make_unique<TestAction>(blocker, [&] {
         release.Wait();
         return ActionResult::Success;
     }));
     StartEngine();
     ASSERT_TRUE(Eventually([&] { return blocker.runs == 1; }));
     manager_->SetProgressHidden(true);  // too late for this batch
-    manager_->RegisterAction(new TestAction(late, nullptr));
+    manager_->RegisterAction(std::make_unique<TestAction>(late, nullptr));
     release.Set();
     ASSERT_TRUE(BatchDone());
     EXPECT_EQ(late.runs, 1) << "registered while the batch ran, run in it";
@@ -271,7 +273,7 @@ TEST_F(ComnTest, SettingsAreFrozenWhileABatchRunsAndLateActionsJoinIt) {
 
     manager_->SetProgressHidden(true);
     const std::size_t before = dialog_.Calls().size();
-    manager_->RegisterAction(new TestAction(late, nullptr));
+    manager_->RegisterAction(std::make_unique<TestAction>(late, nullptr));
     ASSERT_TRUE(BatchDone(2));
     EXPECT_EQ(dialog_.Calls().size(), before) << "a hidden batch never touches the dialog";
 }
@@ -291,8 +293,8 @@ TEST_F(ComnTest, ShutDownWhileIdleAndWhileATransferRuns) {
     RecordingDialog dialog;
     busy.SetProgressDlg(&dialog);
     ASSERT_TRUE(busy.Start());
-    busy.RegisterAction(new CNbxComnActionDownload(nodes_[0].get(), "/big.bin", Root() + "/big.bin",
-                                                   "\"big.bin\""));
+    busy.RegisterAction(std::make_unique<CNbxComnActionDownload>(
+        nodes_[0].get(), "/big.bin", Root() + "/big.bin", "\"big.bin\""));
     ASSERT_TRUE(Eventually([&] { return dialog.filePos > 0; }));
     EXPECT_TRUE(busy.Stop()) << "the running download is aborted and the engine ends";
 }
@@ -303,11 +305,11 @@ TEST_F(ComnTest, AnEngineLeftRunningTouchesNothingFreed) {
     {
         CNbxComnManager stuck;
         RecordingDialog dialog;
-        Callbacks callbacks;
+        auto callbacks = std::make_shared<Callbacks>();
         stuck.SetProgressDlg(&dialog);
-        stuck.SetComnActionCallback(&callbacks);
+        stuck.SetComnActionCallback(callbacks);
         ASSERT_TRUE(stuck.Start());
-        stuck.RegisterAction(new TestAction(*counted, [release] {
+        stuck.RegisterAction(std::make_unique<TestAction>(*counted, [release] {
             release->Wait();  // ignores the abort
             return ActionResult::Success;
         }));
@@ -326,11 +328,11 @@ TEST_F(ComnTest, NodeToNodeCopyAndMove) {
     } files[] = {{"empty.bin", 0}, {"exact.bin", 20000}, {"one more.bin", 20001}};
     for (const auto& f : files) {
         WriteFile(OnServer("one", std::string("/") + f.name), std::string(f.size, 'c'));
-        manager_->RegisterAction(
-            new CNbxComnActionCopyNodeToNode(nodes_[1].get(), std::string("/") + f.name,
-                                             nodes_[0].get(), std::string("/") + f.name, f.name));
+        manager_->RegisterAction(std::make_unique<CNbxComnActionCopyNodeToNode>(
+            nodes_[1].get(), std::string("/") + f.name, nodes_[0].get(), std::string("/") + f.name,
+            f.name));
     }
-    manager_->RegisterAction(new CNbxComnActionMoveNodeToNode(
+    manager_->RegisterAction(std::make_unique<CNbxComnActionMoveNodeToNode>(
         nodes_[1].get(), "/moved.bin", nodes_[0].get(), "/exact.bin", "exact.bin"));
     StartEngine();
     ASSERT_TRUE(BatchDone());
@@ -347,7 +349,7 @@ TEST_F(ComnTest, RefusedUploadKeepsTheSource) {
     StartServer();
     WriteFile(OnServer("one", "/keep.txt"), "precious");
     fs::create_directories(OnServer("two", "/no-upload"));
-    manager_->RegisterAction(new CNbxComnActionMoveNodeToNode(
+    manager_->RegisterAction(std::make_unique<CNbxComnActionMoveNodeToNode>(
         nodes_[1].get(), "/no-upload/keep.txt", nodes_[0].get(), "/keep.txt", "keep.txt"));
     StartEngine();
     ASSERT_TRUE(BatchDone());
@@ -356,13 +358,13 @@ TEST_F(ComnTest, RefusedUploadKeepsTheSource) {
 
     const std::string local = Root() + "/local.txt";
     WriteFile(local, "mine");
-    manager_->RegisterAction(
-        new CNbxComnActionUpldLocalDel(nodes_[1].get(), "/no-upload/local.txt", local, "local"));
+    manager_->RegisterAction(std::make_unique<CNbxComnActionUpldLocalDel>(
+        nodes_[1].get(), "/no-upload/local.txt", local, "local"));
     ASSERT_TRUE(BatchDone(2));
     EXPECT_EQ(ReadFile(local), "mine") << "a failed upload keeps the local file";
 
-    manager_->RegisterAction(
-        new CNbxComnActionUpldLocalDel(nodes_[1].get(), "/local.txt", local, "local"));
+    manager_->RegisterAction(std::make_unique<CNbxComnActionUpldLocalDel>(
+        nodes_[1].get(), "/local.txt", local, "local"));
     ASSERT_TRUE(BatchDone(3));
     EXPECT_EQ(ReadFile(OnServer("two", "/local.txt")), "mine");
     EXPECT_FALSE(fs::exists(local)) << "uploaded, then deleted";
@@ -377,8 +379,8 @@ TEST_F(ComnTest, SessionDownloadServesAReaderAndSurvivesOneThatGivesUp) {
     WriteFile(OnServer("one", "/stream.bin"), data);
 
     auto channel = std::make_shared<SessionDownloadChannel>();
-    manager_->RegisterAction(
-        new CNbxComnActionSessionDownload(nodes_[0].get(), "/stream.bin", "stream", channel));
+    manager_->RegisterAction(std::make_unique<CNbxComnActionSessionDownload>(
+        nodes_[0].get(), "/stream.bin", "stream", channel));
     StartEngine();
     std::string got;
     std::thread reader([&] {
@@ -403,8 +405,8 @@ TEST_F(ComnTest, SessionDownloadServesAReaderAndSurvivesOneThatGivesUp) {
 
     // A reader that takes one block and leaves: the action ends its session by itself.
     auto abandoned = std::make_shared<SessionDownloadChannel>();
-    manager_->RegisterAction(
-        new CNbxComnActionSessionDownload(nodes_[0].get(), "/stream.bin", "stream", abandoned));
+    manager_->RegisterAction(std::make_unique<CNbxComnActionSessionDownload>(
+        nodes_[0].get(), "/stream.bin", "stream", abandoned));
     std::thread quitter([abandoned] {
         std::uint64_t size = 0;
         if (abandoned->WaitOpened(30s, &size) == SessionDownloadChannel::kMore) {
@@ -426,10 +428,10 @@ TEST_F(ComnTest, ActionRegisteredAsTheBatchEndsRunsInTheNext) {
     manager_->SetBatchDrainedHook([&] {
         // The engine has looked at the queue for the last time in this batch.
         if (!registered.exchange(true)) {
-            manager_->RegisterAction(new TestAction(late, nullptr));
+            manager_->RegisterAction(std::make_unique<TestAction>(late, nullptr));
         }
     });
-    manager_->RegisterAction(new TestAction(first, nullptr));
+    manager_->RegisterAction(std::make_unique<TestAction>(first, nullptr));
     StartEngine();
     ASSERT_TRUE(BatchDone(2));
     EXPECT_EQ(late.runs, 1);
@@ -441,13 +443,13 @@ TEST_F(ComnTest, HiddenBatchesTakeNoPlaceInAFixedTotal) {
     StartEngine();
     manager_->SetFixedProgressTotal(true, 2);
     Counted counted;
-    manager_->RegisterAction(new TestAction(counted, nullptr));
+    manager_->RegisterAction(std::make_unique<TestAction>(counted, nullptr));
     ASSERT_TRUE(BatchDone(1));
     manager_->SetProgressHidden(true);
-    manager_->RegisterAction(new TestAction(counted, nullptr));
+    manager_->RegisterAction(std::make_unique<TestAction>(counted, nullptr));
     ASSERT_TRUE(BatchDone(2));
     manager_->SetProgressHidden(false);
-    manager_->RegisterAction(new TestAction(counted, nullptr));
+    manager_->RegisterAction(std::make_unique<TestAction>(counted, nullptr));
     ASSERT_TRUE(BatchDone(3));
     manager_->SetFixedProgressTotal(false, 0);
     const auto calls = dialog_.Calls();
@@ -482,7 +484,7 @@ TEST_F(ComnTest, SessionDownloadOfAnAnswerWithoutLengthReadsItAll) {
 
     auto channel = std::make_shared<SessionDownloadChannel>();
     manager_->RegisterAction(
-        new CNbxComnActionSessionDownload(&node, "/stream.bin", "stream", channel));
+        std::make_unique<CNbxComnActionSessionDownload>(&node, "/stream.bin", "stream", channel));
     StartEngine();
     std::uint64_t size = 1;
     ASSERT_EQ(channel->WaitOpened(30s, &size), SessionDownloadChannel::kMore);
@@ -556,6 +558,84 @@ TEST(ComnActionTest, OpenModesAndResultMappings) {
     EXPECT_EQ(MapFileSystemResult(200), ActionResult::Success);
     EXPECT_EQ(MapFileSystemResult(0), ActionResult::Error) << "an aborted listing is an error";
     EXPECT_EQ(MapFileSystemResult(404), ActionResult::Error);
+}
+
+// What became of one receiver: its calls, and whether any came after it was gone.
+struct Tally {
+    std::atomic<int> calls{0};
+    std::atomic<int> lateCalls{0};
+    std::atomic<bool> destroyed{false};
+};
+
+class TallyReceiver : public IComnManagerComnActionCallback,
+                      public IComnManagerAsyncOperationCallback {
+public:
+    explicit TallyReceiver(std::shared_ptr<Tally> tally) : tally_(std::move(tally)) {}
+    ~TallyReceiver() { tally_->destroyed = true; }
+    void OnComnActionSuccess() override { Note(); }
+    void OnComnActionAborted() override { Note(); }
+    void OnComnActionError() override { Note(); }
+    void OnAsyncOperationStart() override { Note(); }
+    void OnAsyncOperationFinish(int, int) override { Note(); }
+
+private:
+    void Note() {
+        if (tally_->destroyed) {
+            ++tally_->lateCalls;
+        }
+        ++tally_->calls;
+    }
+    std::shared_ptr<Tally> tally_;
+};
+
+// The window's receiver goes (its frame closes) while the engine is about to report to it: it
+// is not called, and a receiver dropped while a call runs is kept until the call returns. The
+// sanitizer presets run this too.
+TEST_F(ComnTest, AReceiverDroppedWhileTheEngineIsAboutToCallItIsNotCalled) {
+    auto tally = std::make_shared<Tally>();
+    auto receiver = std::make_shared<TallyReceiver>(tally);
+    manager_->SetComnActionCallback(receiver);
+    manager_->SetAsyncOperationCallback(receiver);
+    nbx::Event running(nbx::Event::Reset::Manual);
+    nbx::Event go(nbx::Event::Reset::Manual);
+    Counted counted;
+    manager_->RegisterAction(std::make_unique<TestAction>(counted, [&] {
+        running.Set();
+        go.Wait();
+        return ActionResult::Success;
+    }));
+    StartEngine();
+    ASSERT_TRUE(running.Wait(60s));
+    EXPECT_EQ(tally->calls, 1) << "the batch's start";
+    receiver.reset();
+    ASSERT_TRUE(tally->destroyed);
+    go.Set();
+    ASSERT_TRUE(Eventually([&] { return counted.deleted == 1 && !manager_->IsBusy(); }));
+
+    // Receivers dropped at any moment of their batch, racing the engine's calls.
+    std::vector<std::shared_ptr<Tally>> tallies;
+    for (int i = 0; i < 50; ++i) {
+        tallies.push_back(std::make_shared<Tally>());
+        auto racing = std::make_shared<TallyReceiver>(tallies.back());
+        manager_->SetComnActionCallback(racing);
+        manager_->SetAsyncOperationCallback(racing);
+        manager_->RegisterAction(std::make_unique<TestAction>(counted, nullptr));
+        racing.reset();
+        ASSERT_TRUE(Eventually([&] { return !manager_->IsBusy(); }));
+    }
+    // A batch whose end is seen: the engine is past every batch before it.
+    auto lastTally = std::make_shared<Tally>();
+    auto last = std::make_shared<TallyReceiver>(lastTally);
+    manager_->SetAsyncOperationCallback(last);
+    manager_->SetComnActionCallback(last);
+    manager_->RegisterAction(std::make_unique<TestAction>(counted, nullptr));
+    ASSERT_TRUE(Eventually([&] { return lastTally->calls == 3; })) << "start, success, finish";
+
+    EXPECT_EQ(tally->calls, 1) << "nothing after the receiver was dropped";
+    for (const auto& t : tallies) {
+        EXPECT_EQ(t->lateCalls, 0);
+        EXPECT_TRUE(t->destroyed);
+    }
 }
 
 }  // namespace

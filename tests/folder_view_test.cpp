@@ -784,13 +784,13 @@ TEST_F(FolderViewTest, TheQuestionWaitsForAnIdleFrameInFront) {
     EXPECT_FALSE(asked()) << "not in front";
     EXPECT_NE(monitor->GetState(), FMS_HANDLED);
 
-    view_->OnAsyncOperationStart();  // a batch runs
+    view_->AsyncOperationCallback()->OnAsyncOperationStart();  // a batch runs
     inFront_ = true;
     const int roundsBefore = rounds.count;
     ASSERT_TRUE(WaitFor([&] { return rounds.count >= roundsBefore + 3; }));
     EXPECT_FALSE(asked()) << "busy";
 
-    view_->OnAsyncOperationFinish(0, 0);
+    view_->AsyncOperationCallback()->OnAsyncOperationFinish(0, 0);
     ASSERT_TRUE(WaitFor(asked));
     EXPECT_EQ(boxes_.Boxes().front().stringId, 224);
     EXPECT_EQ(monitor->GetState(), FMS_HANDLED);

@@ -422,8 +422,8 @@ TEST_F(FrameTest, CloseWaitsForARunningBatch) {
     Start();
     std::atomic<bool> release{false};
     CNbxComnManager& manager = frame_->ComnManager();
-    manager.SetAsyncOperationCallback(frame_->View());
-    manager.RegisterAction(new CNbxComnActionRefresh([&] { release.wait(false); }));
+    manager.SetAsyncOperationCallback(frame_->View()->AsyncOperationCallback());
+    manager.RegisterAction(std::make_unique<CNbxComnActionRefresh>([&] { release.wait(false); }));
     ASSERT_TRUE(WaitFor([&] { return frame_->View()->IsBusy(); }));
     EXPECT_FALSE(frame_->close());
     EXPECT_EQ(app_->TopFrameCount(), 1);
@@ -466,7 +466,7 @@ TEST_F(FrameTest, AnEngineLeftRunningByAClosedFrameKeepsWhatItUses) {
     const std::weak_ptr<CNbxFileSystemService> fileSystem = frame_->SharedFileSystem();
     const CNbxNode* node = app_->NodeList().lookup("Share");
     ASSERT_NE(node, nullptr);
-    frame_->ComnManager().RegisterAction(new SlowCreate(node, shared));
+    frame_->ComnManager().RegisterAction(std::make_unique<SlowCreate>(node, shared));
     ASSERT_TRUE(WaitFor([&] { return shared->entered.load(); }));
 
     const auto saved = CMainFrame::stopTimeout;

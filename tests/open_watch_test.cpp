@@ -65,8 +65,8 @@ protected:
         ASSERT_TRUE(monitors_.Start());
         manager_.SetFileSystemService(&fileSystem_);
         manager_.SetMonitorManager(&monitors_);
-        manager_.SetComnActionCallback(&outcomes_);
-        manager_.SetAsyncOperationCallback(&outcomes_);
+        manager_.SetComnActionCallback(outcomesOwner_);
+        manager_.SetAsyncOperationCallback(outcomesOwner_);
         ASSERT_TRUE(manager_.Start());
     }
     void TearDown() override {
@@ -76,12 +76,12 @@ protected:
     }
     // What the view does on a double-click: download in the watching mode, then refresh.
     void Open(const std::string& name) {
-        auto* download = new CNbxComnActionDownload(
+        auto download = std::make_unique<CNbxComnActionDownload>(
             node_.get(), "/" + name, FakeDesktop::Files() + "/" + name, "\"" + name + "\"");
         download->SetOpenMode(OpenMode::ViewMonitor);
         const int before = outcomes_.batches;
-        manager_.RegisterAction(download);
-        manager_.RegisterAction(new CNbxComnActionRefresh([] {}));
+        manager_.RegisterAction(std::move(download));
+        manager_.RegisterAction(std::make_unique<CNbxComnActionRefresh>([] {}));
         ASSERT_TRUE(WaitUntil([&] { return outcomes_.batches > before; }));
     }
     std::string OnServer(const std::string& name) const {
@@ -93,7 +93,8 @@ protected:
     CNbxFileSystemService fileSystem_;
     CNbxFileMonitorManager monitors_;
     std::shared_ptr<Closes> closes_ = std::make_shared<Closes>();
-    Outcomes outcomes_;
+    const std::shared_ptr<Outcomes> outcomesOwner_ = std::make_shared<Outcomes>();
+    Outcomes& outcomes_ = *outcomesOwner_;
     CNbxComnManager manager_;
 };
 
@@ -109,7 +110,8 @@ TEST_F(OpenAndWatchTest, AChangedFileIsOfferedAndUploadedAgain) {
 
     // The user said yes to the question: the view uploads the copy.
     const int before = outcomes_.batches;
-    manager_.RegisterAction(new CNbxComnActionUpload(node_.get(), "/" + name, local, name));
+    manager_.RegisterAction(
+        std::make_unique<CNbxComnActionUpload>(node_.get(), "/" + name, local, name));
     ASSERT_TRUE(WaitUntil([&] { return outcomes_.batches > before; }));
     EXPECT_EQ(ReadFile(OnServer(name)), ReadFile(local));
 }

@@ -121,6 +121,38 @@ TEST(ClockTest, TestClockMovesTimeAndCapsWaitsOnlyWhileItLives) {
     EXPECT_LE(nbx::clock::Now() - std::chrono::steady_clock::now(), 1s);
 }
 
+// An engine keeps its own control block: it asks for the stop without the thread, even
+// before the thread runs, and one that has ended counts as ended until it is stopped.
+TEST(WorkerThreadTest, RunsOnTheOwnersControlAndTellsWhenTheBodyEnded) {
+    auto control = std::make_shared<nbx::WorkerControl>();
+    nbx::WorkerThread worker;
+    EXPECT_FALSE(worker.WaitForEnd(0ms)) << "nothing started";
+    Event release(Event::Reset::Manual);
+    ASSERT_TRUE(worker.Start(control, [&](nbx::WorkerControl& seen) {
+        EXPECT_EQ(&seen, control.get());
+        release.Wait();
+    }));
+    EXPECT_FALSE(worker.Ended());
+    EXPECT_FALSE(worker.WaitForEnd(10ms));
+    release.Set();
+    EXPECT_TRUE(worker.WaitForEnd(60000ms));
+    EXPECT_TRUE(worker.Ended());
+    EXPECT_TRUE(worker.Running()) << "ended, not yet stopped";
+    EXPECT_FALSE(worker.Start([](nbx::WorkerControl&) {}));
+    EXPECT_TRUE(worker.Stop(0ms));
+    EXPECT_FALSE(worker.Ended());
+
+    // Asked to stop before the thread starts: the body sees it at once.
+    control->RequestStop();
+    std::atomic<bool> sawStop{false};
+    ASSERT_TRUE(worker.Start(control, [&](nbx::WorkerControl& seen) {
+        sawStop = seen.StopRequested() && seen.WaitForWake(0ms);
+    }));
+    EXPECT_TRUE(worker.Stop(60000ms));
+    EXPECT_TRUE(sawStop) << "the flag and the wake both wait for the body";
+    EXPECT_FALSE(worker.Start(nullptr, [](nbx::WorkerControl&) {}));
+}
+
 TEST(FormatTest, PrintsIntoAString) {
     EXPECT_EQ(nbx::StrPrintf("%s/%s%s", "http://h:8081", "node", "/a%20b"),
               "http://h:8081/node/a%20b");

@@ -351,6 +351,46 @@ TEST_F(RequestTest, AbortWakesATransferThatWaitsForTheServer) {
     cancel.join();
 }
 
+// The abort comes from another thread while the transfer is under way: the server has the
+// request and holds the connection without a word.
+TEST_F(RequestTest, AbortFromAnotherThreadEndsATransferTheServerHolds) {
+    RawHttpServer silent(std::vector<RawReply>{{.stall = true}});
+    auto waitForRequest = [&silent](std::size_t n) {
+        const auto end = std::chrono::steady_clock::now() + 60s;
+        while (silent.Requests().size() < n) {
+            if (std::chrono::steady_clock::now() > end) {
+                return false;
+            }
+            std::this_thread::sleep_for(5ms);
+        }
+        return true;
+    };
+
+    nbx::http::Client client;
+    nbx::http::Request request;
+    request.url = silent.BaseUrl() + "/held";
+    nbx::http::Result result;
+    std::thread transfer([&] { result = client.Perform(request, nullptr); });
+    ASSERT_TRUE(waitForRequest(1));
+    auto start = std::chrono::steady_clock::now();
+    client.Abort();
+    transfer.join();
+    EXPECT_EQ(result.error, nbx::http::Error::Aborted) << result.message;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+
+    // The same through the transfer service, as the node-state probe uses it.
+    const CNbxNode node = NodeOn(silent);
+    CNbxFileTransferService ft;
+    std::atomic<int> status{-100};
+    std::thread probe([&] { status = ft._CHECK_ONLINE(node); });
+    ASSERT_TRUE(waitForRequest(2));
+    start = std::chrono::steady_clock::now();
+    ft.Abort();
+    probe.join();
+    EXPECT_NE(status.load(), 200);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+}
+
 TEST_F(RequestTest, UploadRefusedBeforeItsBodyIsNoSuccess) {
     RawHttpServer server(
         std::vector<RawReply>{{.bytes = HttpResponse(413, "too large"), .before_body = true}});

@@ -1,6 +1,7 @@
 // The thumbnail manager: placement on the square, the engine's batches, aborts and stops,
 // against a real Apache server and a server that stalls.
 #include <gtest/gtest.h>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <mutex>
@@ -289,6 +290,43 @@ TEST_F(ThumbManagerTest, APictureFinishedAsTheAbortComesIsNotDelivered) {
     gates->release.Set();
     ASSERT_TRUE(recorder_->WaitForFinishes(1));
     EXPECT_EQ(recorder_->Events(), (Events{"start", "finish"}));
+}
+
+// The view goes (its receiver is dropped) while a download runs: the bitmap and the batch's end
+// reach no one, and nothing of the receiver is touched afterwards (the sanitizers watch).
+TEST_F(ThumbManagerTest, AReceiverDroppedWhileTheEngineIsAboutToCallItIsNotCalled) {
+    struct Tally {
+        std::atomic<int> calls{0};
+        std::atomic<bool> destroyed{false};
+    };
+    struct Counting : IFileThumbManagerCallback {
+        explicit Counting(std::shared_ptr<Tally> tally) : tally(std::move(tally)) {}
+        ~Counting() override { tally->destroyed = true; }
+        void OnFileThumbDownloadStart() override { ++tally->calls; }
+        void OnFileThumbDownloadFinish() override { ++tally->calls; }
+        void OnFileThumbDownloaded(CNbxFileThumb&) override { ++tally->calls; }
+        std::shared_ptr<Tally> tally;
+    };
+    Put("/a.png", FakePng(96, 96));
+    auto tally = std::make_shared<Tally>();
+    auto receiver = std::make_shared<Counting>(tally);
+    manager_.SetCallback(receiver);
+    auto gates = std::make_shared<GatedThumb::Gates>();
+    manager_.RegisterThumb(std::make_unique<GatedThumb>(*node_, "/a.png", gates));
+    ASSERT_TRUE(manager_.Start());
+    ASSERT_TRUE(gates->entered.Wait(60s));
+    EXPECT_EQ(tally->calls, 1) << "the batch's start";
+    receiver.reset();
+    ASSERT_TRUE(tally->destroyed);
+    gates->release.Set();
+    ASSERT_TRUE(gates->gone.Wait(60s));
+
+    // The next batch's start comes after the end of this one.
+    manager_.SetCallback(recorder_);
+    Register(*node_, "/a.png");
+    ASSERT_TRUE(recorder_->WaitForFinishes(1));
+    EXPECT_EQ(recorder_->Events().back(), "finish");
+    EXPECT_EQ(tally->calls, 1) << "nothing after the receiver was dropped";
 }
 
 TEST_F(ThumbManagerTest, StopWhileIdle) {

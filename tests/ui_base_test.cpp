@@ -704,8 +704,8 @@ protected:
         dialog_ = new CDlgProgress(frame_.get(), &manager_);
         manager_.SetFileSystemService(&fileSystem_);
         manager_.SetProgressDlg(dialog_);
-        manager_.SetComnActionCallback(&outcomes_);
-        manager_.SetAsyncOperationCallback(&outcomes_);
+        manager_.SetComnActionCallback(outcomesOwner_);
+        manager_.SetAsyncOperationCallback(outcomesOwner_);
     }
     void TearDown() override {
         manager_.RequestTerminate();
@@ -724,7 +724,7 @@ protected:
     }
     std::string OnServer(const std::string& path) const { return server_->OnServer("one", path); }
     void RegisterDownload(const std::string& name) {
-        manager_.RegisterAction(new CNbxComnActionDownload(
+        manager_.RegisterAction(std::make_unique<CNbxComnActionDownload>(
             node_.get(), "/" + name, Root() + "/" + name, "\"" + name + "\""));
     }
     // The big download is under way, as the dialog shows it.
@@ -737,7 +737,9 @@ protected:
 
     CNbxFileSystemService fileSystem_;
     CNbxComnManager manager_;
-    nbx::test::CallbackRecorder outcomes_;
+    const std::shared_ptr<nbx::test::CallbackRecorder> outcomesOwner_ =
+        std::make_shared<nbx::test::CallbackRecorder>();
+    nbx::test::CallbackRecorder& outcomes_ = *outcomesOwner_;
     std::unique_ptr<QWidget> frame_;
     CDlgProgress* dialog_ = nullptr;  // the frame's child
     std::unique_ptr<nbx::test::ApacheShare> server_;
@@ -785,7 +787,7 @@ TEST_F(ProgressDialogTest, ABatchWithoutProgressActionsShowsNotApplicableAndEmpt
     nbx::Event release(nbx::Event::Reset::Manual);
     dialog_->SetSpeedText("1 KB/s");
     dialog_->SetCountText("5/5");
-    manager_.RegisterAction(new CNbxComnActionRefresh([&] { release.Wait(); }));
+    manager_.RegisterAction(std::make_unique<CNbxComnActionRefresh>([&] { release.Wait(); }));
     ASSERT_TRUE(manager_.Start());
     const bool shown = WaitFor([&] { return dialog_->isVisible(); });
     release.Set();

@@ -72,27 +72,30 @@ int BetweenNodes(Verb& verb, Io& io, CNbxFileSystemService& fs, RemotePath& sour
         to += BaseName(source.path);
     }
     TerminalProgress progress(io.err, io.errIsTerminal);
-    Outcome outcome;
+    auto outcome = std::make_shared<Outcome>();
     CNbxComnManager manager;
     manager.SetFileSystemService(&fs);
     manager.SetProgressDlg(&progress);
-    manager.SetComnActionCallback(&outcome);
-    manager.SetAsyncOperationCallback(&outcome);
+    manager.SetComnActionCallback(outcome);
+    manager.SetAsyncOperationCallback(outcome);
     if (!manager.Start()) {
         return verb.Fail("the transfer could not be started");
     }
     const std::string name = BaseName(source.path);
-    manager.RegisterAction(move ? new CNbxComnActionMoveNodeToNode(destination.node, to,
-                                                                   source.node, source.path, name)
-                                : new CNbxComnActionCopyNodeToNode(destination.node, to,
-                                                                   source.node, source.path, name));
-    outcome.finished.Wait();
+    if (move) {
+        manager.RegisterAction(std::make_unique<CNbxComnActionMoveNodeToNode>(
+            destination.node, to, source.node, source.path, name));
+    } else {
+        manager.RegisterAction(std::make_unique<CNbxComnActionCopyNodeToNode>(
+            destination.node, to, source.node, source.path, name));
+    }
+    outcome->finished.Wait();
     manager.Stop();
     progress.Finish();
-    if (outcome.result == ActionResult::Success) {
+    if (outcome->result == ActionResult::Success) {
         return kOk;
     }
-    return verb.Fail(outcome.result == ActionResult::Aborted
+    return verb.Fail(outcome->result == ActionResult::Aborted
                          ? std::string("the transfer was aborted")
                          : "the transfer failed: " + ResultMessage(-2) + " (see the session log)");
 }

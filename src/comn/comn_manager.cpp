@@ -86,9 +86,9 @@ struct CNbxComnManager::State {
     std::shared_ptr<CNbxFileMonitorManager> monitorsOwner;   // guarded by `mutex`
     GuardedProgress progress;
 
-    std::atomic<bool> terminate{false};
+    // The terminate flag and the wake event.
+    const std::shared_ptr<nbx::WorkerControl> control = std::make_shared<nbx::WorkerControl>();
     std::atomic<bool> abortRequested{false};
-    nbx::Event wake{nbx::Event::Reset::Auto};
 
     // Everything below is guarded by `mutex`.
     std::mutex mutex;
@@ -97,14 +97,15 @@ struct CNbxComnManager::State {
     std::unique_ptr<CNbxComnAction> running;  // taken out of the queue by the engine
     bool batchOpen = false;                   // from the first look at a batch to its end
     std::function<void()> batchDrainedHook;
-    IComnManagerAsyncOperationCallback* asyncCallback = nullptr;
-    IComnManagerComnActionCallback* actionCallback = nullptr;
+    std::weak_ptr<IComnManagerAsyncOperationCallback> asyncCallback;
+    std::weak_ptr<IComnManagerComnActionCallback> actionCallback;
     bool progressHidden = false;
     bool progressKeptOpen = false;
     bool fixedTotal = false;
     int progressIndex = 0;
     int progressTotal = 0;
 
+    bool Terminating() const { return control->StopRequested(); }
     void Clear() {
         std::deque<std::unique_ptr<CNbxComnAction>> doomed;
         {
@@ -151,26 +152,19 @@ void CNbxComnManager::SetProgressDlg(CNbxComnProgressDlg* dialog) {
     state_->progress.Attach(dialog);
 }
 
-bool CNbxComnManager::Start() {
-    return engine_.Start([state = state_](nbx::WorkerControl& control) { Engine(state, control); });
-}
-
-bool CNbxComnManager::Stop(std::chrono::milliseconds timeout) {
-    RequestTerminate();
-    return engine_.Stop(timeout);
-}
-
-void CNbxComnManager::SetAsyncOperationCallback(IComnManagerAsyncOperationCallback* callback) {
+void CNbxComnManager::SetAsyncOperationCallback(
+    std::weak_ptr<IComnManagerAsyncOperationCallback> callback) {
     std::lock_guard lock(state_->mutex);
     if (state_->Idle()) {
-        state_->asyncCallback = callback;
+        state_->asyncCallback = std::move(callback);
     }
 }
 
-void CNbxComnManager::SetComnActionCallback(IComnManagerComnActionCallback* callback) {
+void CNbxComnManager::SetComnActionCallback(
+    std::weak_ptr<IComnManagerComnActionCallback> callback) {
     std::lock_guard lock(state_->mutex);
     if (state_->Idle()) {
-        state_->actionCallback = callback;
+        state_->actionCallback = std::move(callback);
     }
 }
 
@@ -197,7 +191,7 @@ void CNbxComnManager::SetFixedProgressTotal(bool fixed, int total) {
     }
 }
 
-void CNbxComnManager::RegisterAction(CNbxComnAction* action) {
+void CNbxComnManager::RegisterAction(std::unique_ptr<CNbxComnAction> action) {
     if (action == nullptr) {
         return;
     }
@@ -206,9 +200,9 @@ void CNbxComnManager::RegisterAction(CNbxComnAction* action) {
         if (action->AsProgressAction() != nullptr && !state_->fixedTotal) {
             ++state_->progressTotal;
         }
-        state_->queue.emplace_back(action);
+        state_->queue.push_back(std::move(action));
     }
-    state_->wake.Set();
+    state_->control->Wake();
 }
 
 void CNbxComnManager::ClearActions() {
@@ -226,15 +220,12 @@ void CNbxComnManager::RequestAbort() {
 
 void CNbxComnManager::RequestTerminate() {
     state_->progress.Attach(nullptr);
-    {
-        std::lock_guard lock(state_->mutex);
-        if (state_->active != nullptr) {
-            state_->active->Abort();
-        }
-        state_->abortRequested = true;
-        state_->terminate = true;
+    std::lock_guard lock(state_->mutex);
+    if (state_->active != nullptr) {
+        state_->active->Abort();
     }
-    state_->wake.Set();
+    state_->abortRequested = true;
+    state_->control->RequestStop();
 }
 
 bool CNbxComnManager::IsBusy() const {
@@ -247,142 +238,202 @@ void CNbxComnManager::SetBatchDrainedHook(std::function<void()> hook) {
     state_->batchDrainedHook = std::move(hook);
 }
 
-void CNbxComnManager::Engine(const std::shared_ptr<State>& s, nbx::WorkerControl&) {
-    s->wake.Wait(5000ms);
-    while (!s->terminate) {
-        bool empty = false;
-        bool hidden = false;
-        bool keptOpen = false;
-        IComnManagerAsyncOperationCallback* async = nullptr;
-        IComnManagerComnActionCallback* actionCallback = nullptr;
-        std::function<void()> drained;
-        {
-            std::lock_guard lock(s->mutex);
-            empty = s->queue.empty();
-            s->batchOpen = !empty;
-            drained = s->batchDrainedHook;
-            // The batch keeps the settings it started with.
-            hidden = s->progressHidden;
-            keptOpen = s->progressKeptOpen;
-            async = s->asyncCallback;
-            actionCallback = s->actionCallback;
-        }
-        if (empty) {
-            s->wake.Wait(5000ms);
-            continue;
-        }
-        if (async != nullptr && !s->terminate) {
-            async->OnAsyncOperationStart();
-        }
-        if (!hidden && !s->progress.IsProgressShown()) {
-            s->progress.ShowProgress();
-        }
-        s->abortRequested = false;
+// ---- the engine ---------------------------------------------------------------------------
 
-        for (;;) {
-            CNbxComnAction* action = nullptr;
-            int total = 0;
-            int index = 0;
-            {
-                std::lock_guard lock(s->mutex);
-                if (s->queue.empty()) {
-                    // The last look ends the batch in the same step, so an action registered
-                    // after it is left for the next batch rather than cleared with this one.
-                    s->batchOpen = false;
-                    if (!s->fixedTotal) {
-                        s->progressIndex = 0;
-                        s->progressTotal = 0;
-                    }
+// One run of the engine thread. A batch keeps the settings and receivers it started with.
+class CNbxComnManager::EngineRun {
+public:
+    explicit EngineRun(std::shared_ptr<State> state) : s_(std::move(state)) {}
+
+    void Run() {
+        Idle();
+        while (!s_->Terminating()) {
+            if (!OpenBatch()) {
+                Idle();
+                continue;
+            }
+            BeginBatch();
+            while (CNbxComnAction* action = TakeNextAction()) {
+                PrepareAction(*action);
+                Report(RunAction(*action));
+                FinishAction();
+                if (s_->Terminating()) {
                     break;
                 }
-                s->running = std::move(s->queue.front());
-                s->queue.pop_front();
-                action = s->running.get();
-                s->active = action;
-                // A hidden batch shows no count, so it takes no place in a preset total.
-                if (action->AsProgressAction() != nullptr && !hidden) {
-                    ++s->progressIndex;
-                }
-                total = s->progressTotal;
-                index = s->progressIndex;
             }
-            WriteLog(LogLevel::Info,
-                     nbx::StrPrintf("CNbxComnManager::NbxComnManagerEngine(): Active action "
-                                    "pointer = 0x%" PRIXPTR,
-                                    reinterpret_cast<std::uintptr_t>(action)));
-            CNbxComnProgressAction* progressAction = action->AsProgressAction();
-            if (!hidden) {
-                s->progress.SetTotalRange(total);
-                if (progressAction != nullptr) {
-                    s->progress.SetTotalPos(index);
-                    s->progress.SetFileName(progressAction->displayName);
-                    s->progress.SetCountText(nbx::StrPrintf("%d/%d", index, total));
-                    progressAction->progressDlg = &s->progress;
-                }
-            }
-            action->fileSystemService = s->fileSystem;
-            action->monitorManager = s->monitors;
-
-            int r = action->RunMainAction();
-            if (r == ActionResult::Success) {
-                switch (action->openMode) {
-                    case OpenMode::None:
-                        break;
-                    case OpenMode::View:
-                        r = action->RunViewAction();
-                        break;
-                    case OpenMode::ViewReadonly:
-                        r = action->RunViewReadonlyAction();
-                        break;
-                    case OpenMode::ViewMonitor:
-                        r = action->RunViewMonitorAction();
-                        break;
-                    default:
-                        r = ActionResult::Error;
-                        break;
-                }
-            }
-            const bool report = actionCallback != nullptr && !s->terminate;
-            if (r == ActionResult::Success && report) {
-                actionCallback->OnComnActionSuccess();
-            } else if (r == ActionResult::Error) {
-                s->Clear();
-                if (report) {
-                    actionCallback->OnComnActionError();
-                }
-            } else if (r == ActionResult::Aborted && report) {
-                actionCallback->OnComnActionAborted();
-            }
-            std::unique_ptr<CNbxComnAction> done;
-            {
-                std::lock_guard lock(s->mutex);
-                s->active = nullptr;
-                done = std::move(s->running);
-            }
-            done.reset();
-            if (s->abortRequested) {
-                s->Clear();
-            }
-            if (s->terminate) {
+            EndBatch();
+            if (s_->Terminating()) {
                 break;
             }
+            Idle();
         }
-        if (s->terminate) {
-            s->Clear();
-        } else if (drained) {
-            drained();
-        }
-        if (!hidden && !keptOpen) {
-            s->progress.HideProgress();
-        }
-        if (async != nullptr && !s->terminate) {
-            async->OnAsyncOperationFinish(0, 0);
-        }
-        if (s->terminate) {
-            break;
-        }
-        s->wake.Wait(5000ms);
+        WriteLog(LogLevel::Info,
+                 "CNbxComnManager::NbxComnManagerEngine(): Nbx Communication Manager will "
+                 "terminate!");
     }
-    WriteLog(LogLevel::Info,
-             "CNbxComnManager::NbxComnManagerEngine(): Nbx Communication Manager will terminate!");
+
+private:
+    // Registrations and the stop wake it; the time-out only bounds a missed wake.
+    void Idle() { s_->control->WaitForWake(5000ms); }
+
+    // False when the queue is empty; otherwise the batch is open, with its settings taken.
+    bool OpenBatch() {
+        std::lock_guard lock(s_->mutex);
+        s_->batchOpen = !s_->queue.empty();
+        if (!s_->batchOpen) {
+            return false;
+        }
+        hidden_ = s_->progressHidden;
+        keptOpen_ = s_->progressKeptOpen;
+        async_ = s_->asyncCallback;
+        actions_ = s_->actionCallback;
+        drained_ = s_->batchDrainedHook;
+        return true;
+    }
+
+    void BeginBatch() {
+        Call(async_, [](IComnManagerAsyncOperationCallback& c) { c.OnAsyncOperationStart(); });
+        if (!hidden_ && !s_->progress.IsProgressShown()) {
+            s_->progress.ShowProgress();
+        }
+        s_->abortRequested = false;
+    }
+
+    // The next action, made the active one, or null when the batch has run out: the last look
+    // ends the batch in the same step, so an action registered after it is left for the next
+    // batch rather than cleared with this one.
+    CNbxComnAction* TakeNextAction() {
+        std::lock_guard lock(s_->mutex);
+        if (s_->queue.empty()) {
+            s_->batchOpen = false;
+            if (!s_->fixedTotal) {
+                s_->progressIndex = 0;
+                s_->progressTotal = 0;
+            }
+            return nullptr;
+        }
+        s_->running = std::move(s_->queue.front());
+        s_->queue.pop_front();
+        CNbxComnAction* action = s_->running.get();
+        s_->active = action;
+        // A hidden batch shows no count, so it takes no place in a preset total.
+        if (action->AsProgressAction() != nullptr && !hidden_) {
+            ++s_->progressIndex;
+        }
+        total_ = s_->progressTotal;
+        index_ = s_->progressIndex;
+        return action;
+    }
+
+    void PrepareAction(CNbxComnAction& action) {
+        WriteLog(LogLevel::Info,
+                 nbx::StrPrintf("CNbxComnManager::NbxComnManagerEngine(): Active action "
+                                "pointer = 0x%" PRIXPTR,
+                                reinterpret_cast<std::uintptr_t>(&action)));
+        if (!hidden_) {
+            s_->progress.SetTotalRange(total_);
+            if (CNbxComnProgressAction* progressAction = action.AsProgressAction()) {
+                s_->progress.SetTotalPos(index_);
+                s_->progress.SetFileName(progressAction->displayName);
+                s_->progress.SetCountText(nbx::StrPrintf("%d/%d", index_, total_));
+                progressAction->progressDlg = &s_->progress;
+            }
+        }
+        action.fileSystemService = s_->fileSystem;
+        action.monitorManager = s_->monitors;
+    }
+
+    // The main action, then the follow-up its open mode chooses.
+    static int RunAction(CNbxComnAction& action) {
+        const int r = action.RunMainAction();
+        if (r != ActionResult::Success) {
+            return r;
+        }
+        switch (action.openMode) {
+            case OpenMode::None:
+                return r;
+            case OpenMode::View:
+                return action.RunViewAction();
+            case OpenMode::ViewReadonly:
+                return action.RunViewReadonlyAction();
+            case OpenMode::ViewMonitor:
+                return action.RunViewMonitorAction();
+            default:
+                return ActionResult::Error;
+        }
+    }
+
+    // An error drops the rest of the batch before the receiver hears of it.
+    void Report(int result) {
+        using Receiver = IComnManagerComnActionCallback;
+        switch (result) {
+            case ActionResult::Success:
+                Call(actions_, [](Receiver& c) { c.OnComnActionSuccess(); });
+                break;
+            case ActionResult::Error:
+                s_->Clear();
+                Call(actions_, [](Receiver& c) { c.OnComnActionError(); });
+                break;
+            case ActionResult::Aborted:
+                Call(actions_, [](Receiver& c) { c.OnComnActionAborted(); });
+                break;
+            default:
+                break;
+        }
+    }
+
+    // The action is deleted here, no longer reachable by an abort; a user abort drops the rest.
+    void FinishAction() {
+        std::unique_ptr<CNbxComnAction> done;
+        {
+            std::lock_guard lock(s_->mutex);
+            s_->active = nullptr;
+            done = std::move(s_->running);
+        }
+        done.reset();
+        if (s_->abortRequested) {
+            s_->Clear();
+        }
+    }
+
+    void EndBatch() {
+        if (s_->Terminating()) {
+            s_->Clear();
+        } else if (drained_) {
+            drained_();
+        }
+        if (!hidden_ && !keptOpen_) {
+            s_->progress.HideProgress();
+        }
+        Call(async_, [](IComnManagerAsyncOperationCallback& c) { c.OnAsyncOperationFinish(0, 0); });
+    }
+
+    // The receiver is held for the call; one that is gone, or a manager told to terminate,
+    // gets none.
+    template <class Receiver, class F>
+    void Call(const std::weak_ptr<Receiver>& weak, F call) {
+        const std::shared_ptr<Receiver> receiver = weak.lock();
+        if (receiver != nullptr && !s_->Terminating()) {
+            call(*receiver);
+        }
+    }
+
+    const std::shared_ptr<State> s_;
+    bool hidden_ = false;
+    bool keptOpen_ = false;
+    std::weak_ptr<IComnManagerAsyncOperationCallback> async_;
+    std::weak_ptr<IComnManagerComnActionCallback> actions_;
+    std::function<void()> drained_;
+    int index_ = 0;
+    int total_ = 0;
+};
+
+bool CNbxComnManager::Start() {
+    return engine_.Start(state_->control,
+                         [state = state_](nbx::WorkerControl&) { EngineRun(state).Run(); });
+}
+
+bool CNbxComnManager::Stop(std::chrono::milliseconds timeout) {
+    RequestTerminate();
+    return engine_.Stop(timeout);
 }

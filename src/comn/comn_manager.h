@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -10,7 +11,13 @@
 #include "platform/worker_thread.h"
 #include "remotefs/progress.h"
 
-// Told the outcome of each action, on the engine thread; the engine waits for each call.
+// The two receivers below are told on the engine thread, and the engine waits for each call.
+// The manager holds them weakly: their owner keeps the shared pointer, and once it has dropped
+// it (its window is going) no call begins any more. A call that began before holds the receiver
+// until it returns, so a receiver must not refer to what its owner destroys without a guard of
+// its own (e.g. reach a window only on the ui thread, through a guarded pointer).
+
+// Told the outcome of each action.
 class IComnManagerComnActionCallback {
 public:
     virtual void OnComnActionSuccess() = 0;
@@ -21,7 +28,7 @@ protected:
     ~IComnManagerComnActionCallback() = default;
 };
 
-// Told when a batch starts and ends, on the engine thread.
+// Told when a batch starts and ends.
 class IComnManagerAsyncOperationCallback {
 public:
     virtual void OnAsyncOperationStart() = 0;
@@ -41,8 +48,9 @@ protected:
 // Threads: Start, Stop and the destructor belong to the owner's thread; the setters,
 // RegisterAction, RequestAbort and RequestTerminate may be called from any thread. A stop
 // waits 5000 ms for the engine and then leaves it to end by itself: everything the engine
-// touches is shared with it, and after RequestTerminate it calls no callback and no progress
-// dialog.
+// touches is shared with it, and after RequestTerminate it begins no callback and no progress
+// dialog call. The engine's stop flag and wake event are one nbx::WorkerControl, which
+// RequestTerminate sets without waiting.
 class CNbxComnManager {
 public:
     CNbxComnManager();
@@ -63,15 +71,14 @@ public:
     // True when the engine ended within the time-out.
     bool Stop(std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
-    // These five change nothing while a batch is queued or running.
-    void SetAsyncOperationCallback(IComnManagerAsyncOperationCallback* callback);
-    void SetComnActionCallback(IComnManagerComnActionCallback* callback);
+    // These five change nothing while a batch is queued or running. An empty receiver: no calls.
+    void SetAsyncOperationCallback(std::weak_ptr<IComnManagerAsyncOperationCallback> callback);
+    void SetComnActionCallback(std::weak_ptr<IComnManagerComnActionCallback> callback);
     void SetProgressHidden(bool hidden);
     void SetProgressKeptOpen(bool keptOpen);
     void SetFixedProgressTotal(bool fixed, int total);
 
-    // Takes the action.
-    void RegisterAction(CNbxComnAction* action);
+    void RegisterAction(std::unique_ptr<CNbxComnAction> action);
     void ClearActions();
 
     void RequestAbort();
@@ -85,7 +92,7 @@ public:
 
 private:
     struct State;
-    static void Engine(const std::shared_ptr<State>& state, nbx::WorkerControl& control);
+    class EngineRun;  // the engine's loop, step by step
 
     std::shared_ptr<State> state_;
     nbx::WorkerThread engine_;

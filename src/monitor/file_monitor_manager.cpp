@@ -10,10 +10,13 @@
 
 struct CNbxFileMonitorManager::Shared {
     mutable std::recursive_mutex lock;
-    Monitors monitors;                                            // guarded by lock
-    std::shared_ptr<IMonitorManagerFileStatusCallback> callback;  // guarded by lock
-    bool terminate = false;                                       // guarded by lock
-    nbx::Event wake{nbx::Event::Reset::Auto};
+    Monitors monitors;                                          // guarded by lock
+    std::weak_ptr<IMonitorManagerFileStatusCallback> callback;  // guarded by lock
+    // Terminate and the wake event. Terminate is set under the lock, so that a registration
+    // either sees it or is cleared with the list.
+    const std::shared_ptr<nbx::WorkerControl> control = std::make_shared<nbx::WorkerControl>();
+
+    bool Terminating() const { return control->StopRequested(); }
 };
 
 CNbxFileMonitorManager::CNbxFileMonitorManager() : shared_(std::make_shared<Shared>()) {}
@@ -23,34 +26,27 @@ CNbxFileMonitorManager::~CNbxFileMonitorManager() {
 }
 
 void CNbxFileMonitorManager::SetStatusCallback(
-    std::shared_ptr<IMonitorManagerFileStatusCallback> callback) {
-    {
-        std::lock_guard guard(shared_->lock);
-        if (!shared_->terminate) {
-            shared_->callback.swap(callback);
-        }
+    std::weak_ptr<IMonitorManagerFileStatusCallback> callback) {
+    std::lock_guard guard(shared_->lock);
+    if (!shared_->Terminating()) {
+        shared_->callback = std::move(callback);
     }
-    // The callback replaced (or refused) is released here, outside the lock.
 }
 
 bool CNbxFileMonitorManager::Start() {
-    {
-        std::lock_guard guard(shared_->lock);
-        if (shared_->terminate) {
-            return false;
-        }
+    if (shared_->Terminating()) {
+        return false;
     }
-    return thread_.Start([shared = shared_](nbx::WorkerControl&) { RunEngine(shared); });
+    return thread_.Start(shared_->control,
+                         [shared = shared_](nbx::WorkerControl&) { RunEngine(shared); });
 }
 
 bool CNbxFileMonitorManager::Stop(std::chrono::milliseconds timeout) {
-    std::shared_ptr<IMonitorManagerFileStatusCallback> callback;
     {
         std::lock_guard guard(shared_->lock);
-        shared_->terminate = true;
-        callback.swap(shared_->callback);
+        shared_->control->RequestStop();
+        shared_->callback.reset();
     }
-    shared_->wake.Set();
     if (thread_.Running()) {
         ended_ = thread_.Stop(timeout);
         if (!ended_) {
@@ -72,14 +68,14 @@ void CNbxFileMonitorManager::RegisterMonitor(std::unique_ptr<CNbxFileMonitor> mo
     std::unique_ptr<CNbxFileMonitor> refused;
     {
         std::lock_guard guard(shared_->lock);
-        if (shared_->terminate) {
+        if (shared_->Terminating()) {
             refused = std::move(monitor);
         } else {
             shared_->monitors.push_back(std::move(monitor));
         }
     }
     if (refused == nullptr) {
-        shared_->wake.Set();
+        shared_->control->Wake();
     }
 }
 
@@ -150,10 +146,11 @@ void CNbxFileMonitorManager::Report(Shared& shared, const std::shared_ptr<CNbxFi
     std::shared_ptr<IMonitorManagerFileStatusCallback> callback;
     {
         std::lock_guard guard(shared.lock);
-        if (shared.terminate) {
+        if (shared.Terminating()) {
             return;
         }
-        callback = shared.callback;
+        // Held for the call.
+        callback = shared.callback.lock();
     }
     if (callback == nullptr) {
         if (state == FMS_CLOSED || state == FMS_CLOSED_MODIFIED) {
@@ -183,7 +180,7 @@ void CNbxFileMonitorManager::Report(Shared& shared, const std::shared_ptr<CNbxFi
 }
 
 void CNbxFileMonitorManager::RunEngine(const std::shared_ptr<Shared>& shared) {
-    shared->wake.Wait(kPollInterval);
+    shared->control->WaitForWake(kPollInterval);
     for (;;) {
         // Indexes stay valid between the lock's turns: only this thread removes, and a
         // clear leaves the index past the end.
@@ -191,7 +188,7 @@ void CNbxFileMonitorManager::RunEngine(const std::shared_ptr<Shared>& shared) {
             std::shared_ptr<CNbxFileMonitor> monitor;
             {
                 std::lock_guard guard(shared->lock);
-                if (shared->terminate || i >= shared->monitors.size()) {
+                if (shared->Terminating() || i >= shared->monitors.size()) {
                     break;
                 }
                 monitor = shared->monitors[i];
@@ -207,7 +204,7 @@ void CNbxFileMonitorManager::RunEngine(const std::shared_ptr<Shared>& shared) {
         Monitors purged;
         {
             std::lock_guard guard(shared->lock);
-            if (shared->terminate) {
+            if (shared->Terminating()) {
                 purged.swap(shared->monitors);
                 return;
             }
@@ -220,6 +217,6 @@ void CNbxFileMonitorManager::RunEngine(const std::shared_ptr<Shared>& shared) {
             }
         }
         purged.clear();
-        shared->wake.Wait(kPollInterval);
+        shared->control->WaitForWake(kPollInterval);
     }
 }

@@ -31,9 +31,15 @@ public:
 // of the next pass.
 //
 // The engine is never killed: Stop waits for it up to its time-out and otherwise leaves it to
-// finish on its own. It shares the list, its lock, the monitors and the callback, so all of
-// them outlive a manager that is gone; once Stop is called no callback is made any more, and
-// the monitors are deleted (the applications they watch run on).
+// finish on its own. It shares the list, its lock and the monitors, so all of them outlive a
+// manager that is gone; once Stop is called no callback begins any more, and the monitors are
+// deleted (the applications they watch run on). Its stop flag and wake event are one
+// nbx::WorkerControl.
+//
+// The callback is held weakly: its owner keeps the shared pointer, and once it has dropped it
+// no call begins (closes are then marked handled at once, as without a callback). A call that
+// began before holds the callback until it returns, so it must not refer to what its owner
+// destroys without a guard of its own.
 //
 // Start, Stop and the destructor belong to the owning thread; the others may be called from
 // any thread. The lock guards the list and is never held while a monitor is polled or the
@@ -48,7 +54,7 @@ public:
     CNbxFileMonitorManager(const CNbxFileMonitorManager&) = delete;
     CNbxFileMonitorManager& operator=(const CNbxFileMonitorManager&) = delete;
 
-    void SetStatusCallback(std::shared_ptr<IMonitorManagerFileStatusCallback> callback);
+    void SetStatusCallback(std::weak_ptr<IMonitorManagerFileStatusCallback> callback);
 
     // False when the engine runs already, or the manager was stopped: it does not start again.
     bool Start();

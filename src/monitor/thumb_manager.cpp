@@ -19,12 +19,19 @@ constexpr std::chrono::milliseconds kIdleWait(5000);
 
 struct CNbxFileThumbManager::Shared {
     std::mutex lock;
-    Thumbs queue;                                         // guarded by lock
-    std::shared_ptr<CNbxFileThumb> active;                // guarded by lock
-    std::shared_ptr<IFileThumbManagerCallback> callback;  // guarded by lock
+    Thumbs queue;                                       // guarded by lock
+    std::shared_ptr<CNbxFileThumb> active;              // guarded by lock
+    std::weak_ptr<IFileThumbManagerCallback> callback;  // guarded by lock
     std::uint64_t aborts = 0;  // guarded by lock; a batch ends when this moves on
-    bool terminate = false;    // guarded by lock
-    nbx::Event wake{nbx::Event::Reset::Auto};
+    // Terminate and the wake event. Terminate is set under the lock, so that a registration
+    // either sees it or is dropped with the queue.
+    const std::shared_ptr<nbx::WorkerControl> control = std::make_shared<nbx::WorkerControl>();
+
+    bool Terminating() const { return control->StopRequested(); }
+    // Under the lock: the callback for one call, held until it returns; none once terminating.
+    std::shared_ptr<IFileThumbManagerCallback> CallbackForCall() const {
+        return Terminating() ? nullptr : callback.lock();
+    }
 };
 
 CNbxFileThumbManager::CNbxFileThumbManager() : shared_(std::make_shared<Shared>()) {}
@@ -33,41 +40,34 @@ CNbxFileThumbManager::~CNbxFileThumbManager() {
     Stop();
 }
 
-void CNbxFileThumbManager::SetCallback(std::shared_ptr<IFileThumbManagerCallback> callback) {
-    {
-        std::lock_guard guard(shared_->lock);
-        if (!shared_->terminate) {
-            shared_->callback.swap(callback);
-        }
+void CNbxFileThumbManager::SetCallback(std::weak_ptr<IFileThumbManagerCallback> callback) {
+    std::lock_guard guard(shared_->lock);
+    if (!shared_->Terminating()) {
+        shared_->callback = std::move(callback);
     }
-    // The callback replaced (or refused) is released here, outside the lock.
 }
 
 bool CNbxFileThumbManager::Start() {
-    {
-        std::lock_guard guard(shared_->lock);
-        if (shared_->terminate) {
-            return false;
-        }
+    if (shared_->Terminating()) {
+        return false;
     }
-    return thread_.Start([shared = shared_](nbx::WorkerControl&) { RunEngine(shared); });
+    return thread_.Start(shared_->control,
+                         [shared = shared_](nbx::WorkerControl&) { RunEngine(shared); });
 }
 
 bool CNbxFileThumbManager::Stop(std::chrono::milliseconds timeout) {
     Thumbs dropped;
     std::shared_ptr<CNbxFileThumb> active;
-    std::shared_ptr<IFileThumbManagerCallback> callback;
     {
         std::lock_guard guard(shared_->lock);
-        shared_->terminate = true;
+        shared_->control->RequestStop();
         dropped.swap(shared_->queue);
         active = shared_->active;
-        callback.swap(shared_->callback);
+        shared_->callback.reset();
     }
     if (active) {
         active->Abort();
     }
-    shared_->wake.Set();
     if (thread_.Running()) {
         ended_ = thread_.Stop(timeout);
         if (!ended_) {
@@ -86,14 +86,14 @@ void CNbxFileThumbManager::RegisterThumb(std::unique_ptr<CNbxFileThumb> thumb) {
     std::shared_ptr<CNbxFileThumb> refused;
     {
         std::lock_guard guard(shared_->lock);
-        if (shared_->terminate) {
+        if (shared_->Terminating()) {
             refused = std::move(thumb);
         } else {
             shared_->queue.push_back(std::move(thumb));
         }
     }
     if (refused == nullptr) {
-        shared_->wake.Set();
+        shared_->control->Wake();
     }
 }
 
@@ -124,14 +124,14 @@ void CNbxFileThumbManager::RunEngine(const std::shared_ptr<Shared>& shared) {
         RunBatch(*shared);
         {
             std::lock_guard guard(shared->lock);
-            if (shared->terminate) {
+            if (shared->Terminating()) {
                 return;
             }
             if (!shared->queue.empty()) {
                 continue;  // registered after an abort: the next batch
             }
         }
-        shared->wake.Wait(kIdleWait);
+        shared->control->WaitForWake(kIdleWait);
     }
 }
 
@@ -140,20 +140,21 @@ void CNbxFileThumbManager::RunBatch(Shared& shared) {
     std::uint64_t batch = 0;
     {
         std::lock_guard guard(shared.lock);
-        if (shared.terminate || shared.queue.empty()) {
+        if (shared.Terminating() || shared.queue.empty()) {
             return;
         }
-        callback = shared.callback;
+        callback = shared.CallbackForCall();
         batch = shared.aborts;
     }
     if (callback) {
         callback->OnFileThumbDownloadStart();
     }
+    callback.reset();
     for (;;) {
         std::shared_ptr<CNbxFileThumb> thumb;
         {
             std::lock_guard guard(shared.lock);
-            if (shared.terminate || shared.aborts != batch || shared.queue.empty()) {
+            if (shared.Terminating() || shared.aborts != batch || shared.queue.empty()) {
                 break;
             }
             thumb = std::move(shared.queue.front());
@@ -170,16 +171,16 @@ void CNbxFileThumbManager::RunBatch(Shared& shared) {
         {
             std::lock_guard guard(shared.lock);
             shared.active.reset();
-            const bool current = !shared.terminate && shared.aborts == batch;
-            callback = current ? shared.callback : nullptr;
+            callback = shared.aborts == batch ? shared.CallbackForCall() : nullptr;
         }
         if (callback && thumb->GetBitmap() != nullptr) {
             callback->OnFileThumbDownloaded(*thumb);
         }
+        callback.reset();
     }
     {
         std::lock_guard guard(shared.lock);
-        callback = shared.terminate ? nullptr : shared.callback;
+        callback = shared.CallbackForCall();
     }
     if (callback) {
         callback->OnFileThumbDownloadFinish();

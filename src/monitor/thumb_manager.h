@@ -30,8 +30,14 @@ public:
 // called may still complete; the thumb's path tells which folder it is of.
 //
 // The engine is never killed: Stop waits for it up to its time-out and otherwise leaves it to
-// finish on its own. It shares the queue, its lock, the requests and the callback, so all of
-// them outlive a manager that is gone; once Stop is called no further callback begins.
+// finish on its own. It shares the queue, its lock and the requests, so all of them outlive a
+// manager that is gone; once Stop is called no further callback begins. Its stop flag and wake
+// event are one nbx::WorkerControl.
+//
+// The callback is held weakly: its owner keeps the shared pointer, and once it has dropped it
+// no call begins. A call that began before holds the callback until it returns, so it must not
+// refer to what its owner destroys without a guard of its own (the view's posts to itself
+// through a guarded pointer).
 //
 // Start, Stop and the destructor belong to the owning thread; the others may be called from
 // any thread. The lock guards the queue and is never held during a download or a callback.
@@ -42,8 +48,8 @@ public:
     CNbxFileThumbManager(const CNbxFileThumbManager&) = delete;
     CNbxFileThumbManager& operator=(const CNbxFileThumbManager&) = delete;
 
-    // Shared, as an engine left running by Stop may still hold it; null: no calls.
-    void SetCallback(std::shared_ptr<IFileThumbManagerCallback> callback);
+    // Empty: no calls.
+    void SetCallback(std::weak_ptr<IFileThumbManagerCallback> callback);
 
     // False when the engine runs already, or the manager was stopped: it does not start again.
     bool Start();

@@ -7,13 +7,18 @@ WorkerThread::~WorkerThread() {
 }
 
 bool WorkerThread::Start(Body body) {
-    if (thread_.joinable()) {
+    return Start(std::make_shared<WorkerControl>(), std::move(body));
+}
+
+bool WorkerThread::Start(std::shared_ptr<WorkerControl> control, Body body) {
+    if (thread_.joinable() || control == nullptr) {
         return false;
     }
-    control_ = std::make_shared<WorkerControl>();
-    thread_ = std::thread([control = control_, body = std::move(body)] {
+    control_ = std::move(control);
+    finished_ = std::make_shared<Event>(Event::Reset::Manual);
+    thread_ = std::thread([control = control_, finished = finished_, body = std::move(body)] {
         body(*control);
-        control->finished_.Set();
+        finished->Set();
     });
     return true;
 }
@@ -22,9 +27,8 @@ bool WorkerThread::Stop(std::chrono::milliseconds timeout) {
     if (!thread_.joinable()) {
         return false;
     }
-    control_->stop_.store(true);
-    control_->wake_.Set();
-    const bool ended = control_->finished_.Wait(timeout);
+    control_->RequestStop();
+    const bool ended = finished_->Wait(timeout);
     if (ended) {
         thread_.join();
     } else {
@@ -34,9 +38,13 @@ bool WorkerThread::Stop(std::chrono::milliseconds timeout) {
     return ended;
 }
 
+bool WorkerThread::WaitForEnd(std::chrono::milliseconds timeout) const {
+    return thread_.joinable() && finished_->Wait(timeout);
+}
+
 void WorkerThread::Wake() {
     if (control_) {
-        control_->wake_.Set();
+        control_->Wake();
     }
 }
 

@@ -33,16 +33,6 @@ CTerraPaneApp* g_app = nullptr;
 // Nothing in the program reads the profile settings; the name is only logged.
 constexpr const char* kProfileVendor = "NimbexShell Developers";
 
-int NodeStateOfStatus(int status) {
-    if (status == 200) {
-        return NodeState::Online;
-    }
-    if (status == 502 || status == 504) {
-        return NodeState::Offline;
-    }
-    return NodeState::Unknown;
-}
-
 }  // namespace
 
 // Runs on the monitor manager's engine thread, which must never wait for this one: it posts
@@ -81,7 +71,34 @@ private:
     CTerraPaneApp* app_;
 };
 
-CTerraPaneApp::CTerraPaneApp() : monitorCallback_(std::make_shared<MonitorCallback>(this)) {
+// Runs on the node-state pass's thread and hands each state to the ui thread, waiting until
+// every frame has taken it. The application is read there only, where it also detaches on its
+// way out, so a state that arrives after that reaches no one.
+class CTerraPaneApp::NodeStateReceiver : public INodeStateReceiver {
+public:
+    explicit NodeStateReceiver(CTerraPaneApp* app) : app_(app) {}
+    void Detach() { app_ = nullptr; }  // ui thread
+
+    void OnNodeState(const std::string& title, int state) override {
+        QCoreApplication* ui = QCoreApplication::instance();
+        if (ui == nullptr) {
+            return;
+        }
+        nbx::ui::RunOnUiThreadAndWait(ui, [this, &title, state] {
+            if (app_ != nullptr) {
+                app_->BroadcastNodeState(title, state);
+            }
+        });
+    }
+
+private:
+    CTerraPaneApp* app_;  // ui thread only
+};
+
+CTerraPaneApp::CTerraPaneApp()
+    : monitorCallback_(std::make_shared<MonitorCallback>(this)),
+      nodeStateReceiver_(std::make_shared<NodeStateReceiver>(this)) {
+    nodeStateEngine_.SetReceiver(nodeStateReceiver_);
     g_app = this;
     nbx::ui::SetExplorerHost(this);
 }
@@ -92,6 +109,7 @@ CTerraPaneApp::~CTerraPaneApp() {
         ExitInstance();
     }
     StopMonitorThread();
+    nodeStateReceiver_->Detach();
     delete openedFiles_.data();
     if (g_app == this) {
         g_app = nullptr;
@@ -313,61 +331,17 @@ bool CTerraPaneApp::IsAsyncTransferRunning() const {
 // ---- Node-state thread ---------------------------------------------------------------------
 
 bool CTerraPaneApp::IsNodeStatePassRunning() const {
-    return nodeStateThread_.Running() && nodeStateEnded_ && !nodeStateEnded_->load();
+    return nodeStateEngine_.IsPassRunning();
 }
 
 bool CTerraPaneApp::StartMonitorThread() {
-    if (IsNodeStatePassRunning()) {
-        return true;
-    }
-    StopMonitorThread();
-    auto stop = std::make_shared<std::atomic<bool>>(false);
-    auto ended = std::make_shared<std::atomic<bool>>(false);
-    stopNodeState_ = stop;
-    nodeStateEnded_ = ended;
-    // One pass. The thread owns its node list and its flags; it reaches the application only
-    // while no stop has been asked for, and the stop serves its pending sends.
-    return nodeStateThread_.Start([this, stop, ended](nbx::WorkerControl& control) {
-        control.WaitForWake(100ms);
-        if (!stop->load()) {
-            CNbxNodeList nodes;
-            nodes.LoadListFromDB();
-            NodePosition pos = nodes.GetStartPosition();
-            std::string title;
-            CNbxNode* node = nullptr;
-            while (nodes.GetNextNode(pos, title, node)) {
-                if (stop->load()) {
-                    break;
-                }
-                CNbxFileTransferService transfer;
-                const int state = NodeStateOfStatus(transfer._CHECK_ONLINE(*node));
-                if (stop->load()) {
-                    break;
-                }
-                BroadcastNodeState(title, state);
-            }
-        }
-        ended->store(true);
-    });
+    return nodeStateEngine_.Start();
 }
 
 void CTerraPaneApp::StopMonitorThread() {
-    if (!nodeStateThread_.Running()) {
-        return;
-    }
-    if (stopNodeState_) {
-        stopNodeState_->store(true);
-    }
-    nodeStateThread_.Wake();
-    // The pass may be waiting for this thread to take a node state: serve it while waiting.
-    const auto deadline = std::chrono::steady_clock::now() + 5000ms;
-    while (nodeStateEnded_ && !nodeStateEnded_->load() &&
-           std::chrono::steady_clock::now() < deadline) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(5ms);
-    }
-    const bool ended = nodeStateEnded_ && nodeStateEnded_->load();
-    nodeStateThread_.Stop(ended ? 5000ms : 0ms);
+    // A state on its way to the frames waits for this thread: serve it while waiting.
+    nodeStateEngine_.Stop(CNbxNodeStateEngine::kStopTimeout,
+                          [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 10); });
 }
 
 // ---- New frames ----------------------------------------------------------------------------

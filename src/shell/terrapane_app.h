@@ -14,9 +14,8 @@
 #include <vector>
 
 #include "monitor/file_monitor_manager.h"
+#include "monitor/node_state_engine.h"
 #include "nodes/node_list.h"
-#include "platform/event.h"
-#include "platform/worker_thread.h"
 #include "ui/explorer_host.h"
 
 class CMainFrame;
@@ -67,7 +66,7 @@ public:
     void FrameFinishedAsyncTransfer(CMainFrame* frame) override;
     bool IsAsyncTransferRunning() const override;
 
-    // The node-state thread: one pass over the nodes, reporting each node's state.
+    // The node-state pass (CNbxNodeStateEngine), each node's state sent to every frame.
     bool StartMonitorThread() override;
     void StopMonitorThread();
 
@@ -98,6 +97,7 @@ protected:
 
 private:
     class MonitorCallback;
+    class NodeStateReceiver;
     // With settings: the window takes them before it is shown.
     CMainFrame* CreateFrame(const nbx::ui::WindowSettings* settings = nullptr);
     // A new main window on the node (none: the node list) with the active frame's sort, view
@@ -109,9 +109,8 @@ private:
     CNbxNodeList nodeList_;
     QPointer<CFileMonitorFrame> openedFiles_;
     std::shared_ptr<MonitorCallback> monitorCallback_;
-    nbx::WorkerThread nodeStateThread_;
-    std::shared_ptr<std::atomic<bool>> stopNodeState_;
-    std::shared_ptr<std::atomic<bool>> nodeStateEnded_;
+    std::shared_ptr<NodeStateReceiver> nodeStateReceiver_;
+    CNbxNodeStateEngine nodeStateEngine_;
     std::vector<CMainFrame*> frames_;
     CMainFrame* mainWindow_ = nullptr;
     CTerraPaneView* transferSourceView_ = nullptr;

@@ -83,7 +83,8 @@ public:
     // Actions are registered between BeginActions and EndActions, which adds the refresh of
     // the listing; each is logged as "<method>(): registered <actionName>()".
     void BeginActions(bool hideProgress);
-    void RegisterAction(CNbxComnAction* action, const char* method, const char* actionName);
+    void RegisterAction(std::unique_ptr<CNbxComnAction> action, const char* method,
+                        const char* actionName);
     void EndActions(const char* method);
     CTerraPaneView& View() const { return view_; }
 

@@ -76,10 +76,10 @@ void CFolderMode::BeginActions(bool hideProgress) {
     view_.PrepareManager(hideProgress);
 }
 
-void CFolderMode::RegisterAction(CNbxComnAction* action, const char* method,
+void CFolderMode::RegisterAction(std::unique_ptr<CNbxComnAction> action, const char* method,
                                  const char* actionName) {
     WriteLog(LogLevel::Info, StrPrintf("%s(): registered %s()", method, actionName));
-    Frame().ComnManager().RegisterAction(action);
+    Frame().ComnManager().RegisterAction(std::move(action));
 }
 
 void CFolderMode::EndActions(const char* method) {
@@ -134,11 +134,12 @@ void CFolderMode::OpenFile(CNbxNode* node, const std::string& name) {
                            name.c_str()));
         return;
     }
-    auto* download = new CNbxComnActionDownload(node, Path() + name, local, "\"" + name + "\"");
+    auto download =
+        std::make_unique<CNbxComnActionDownload>(node, Path() + name, local, "\"" + name + "\"");
     download->SetOpenMode(OpenMode::ViewMonitor);
     Frame().SetProgressTitle(300);
     BeginActions(false);
-    RegisterAction(download, "CTerraPaneView::OpenItem", "CNbxComnActionDownload");
+    RegisterAction(std::move(download), "CTerraPaneView::OpenItem", "CNbxComnActionDownload");
     EndActions("CTerraPaneView::OpenItem");
 }
 
@@ -241,8 +242,8 @@ bool CFolderMode::CreateItem(int row, const std::optional<QString>& text) {
         return false;
     }
     BeginActions(true);
-    RegisterAction(new CNbxComnActionCreate(node, Path() + name), "CTerraPaneView::CreateItem",
-                   "CNbxComnActionCreate");
+    RegisterAction(std::make_unique<CNbxComnActionCreate>(node, Path() + name),
+                   "CTerraPaneView::CreateItem", "CNbxComnActionCreate");
     EndActions("CTerraPaneView::CreateItem");
     return true;
 }
@@ -265,7 +266,7 @@ bool CFolderMode::RenameItem(int row, const std::string& newName) {
                            "failed with arg: \"%s\"",
                            target.c_str()));
     } else {
-        RegisterAction(new CNbxComnActionMoveWithinNode(node, target, source),
+        RegisterAction(std::make_unique<CNbxComnActionMoveWithinNode>(node, target, source),
                        "CTerraPaneView::RenameItem", "CNbxComnActionMoveWithinNode");
     }
     // Also without a move, so that the name the item really has is shown again.
@@ -285,7 +286,7 @@ void CFolderMode::OnFileDelete() {
     }
     BeginActions(true);
     for (const SelectedRow& selected : SelectedItems()) {
-        RegisterAction(new CNbxComnActionDelete(node, RemotePath(selected.item)),
+        RegisterAction(std::make_unique<CNbxComnActionDelete>(node, RemotePath(selected.item)),
                        "CTerraPaneView::_FolderView_OnFileDelete", "CNbxComnActionDelete");
     }
     EndActions("CTerraPaneView::_FolderView_OnFileDelete");

@@ -80,9 +80,10 @@ void CReupload::Ask(const std::shared_ptr<CNbxFileMonitor>& monitor) {
         if (CDlgProgress* progress = frame.Progress()) {
             progress->ShowProgress();
         }
-        mode_.RegisterAction(new CNbxComnActionUpload(&monitor->GetNode(), remotePath,
-                                                      monitor->GetLocalPath(), remotePath),
-                             "CTerraPaneView::OnFileMonitorClosedModified", "CNbxComnActionUpload");
+        mode_.RegisterAction(
+            std::make_unique<CNbxComnActionUpload>(&monitor->GetNode(), remotePath,
+                                                   monitor->GetLocalPath(), remotePath),
+            "CTerraPaneView::OnFileMonitorClosedModified", "CNbxComnActionUpload");
         mode_.EndActions("CTerraPaneView::OnFileMonitorClosedModified");
     }
     monitor->MarkHandled();

@@ -9,8 +9,10 @@
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QMimeData>
+#include <QPointer>
 #include <QTimerEvent>
 #include <any>
+#include <atomic>
 
 #include "base/session_log.h"
 #include "comn/actions.h"
@@ -22,6 +24,7 @@
 #include "widgets/message_box.h"
 #include "widgets/qimage_decoder.h"
 #include "widgets/ui_events.h"
+#include "widgets/ui_helpers.h"
 
 using namespace nbx::ui;
 
@@ -262,8 +265,8 @@ void CTerraPaneView::PrepareManager(bool hideProgress) {
     CNbxComnManager& manager = frame_->ComnManager();
     manager.SetProgressHidden(hideProgress);
     manager.SetProgressKeptOpen(false);
-    manager.SetComnActionCallback(this);
-    manager.SetAsyncOperationCallback(this);
+    manager.SetComnActionCallback(ComnActionCallback());
+    manager.SetAsyncOperationCallback(AsyncOperationCallback());
 }
 
 void CTerraPaneView::RegisterRefresh(const char* method) {
@@ -272,7 +275,7 @@ void CTerraPaneView::RegisterRefresh(const char* method) {
     // guard is read on the ui thread only, where the frame is destroyed.
     auto window = std::make_shared<QPointer<QWidget>>(frame_->FrameWidget());
     IExplorerFrame* frame = frame_;
-    frame_->ComnManager().RegisterAction(new CNbxComnActionRefresh([window, frame] {
+    frame_->ComnManager().RegisterAction(std::make_unique<CNbxComnActionRefresh>([window, frame] {
         RunOnUiThreadAndWait(QCoreApplication::instance(), [&window, frame] {
             if (!window->isNull()) {
                 frame->RefreshLocation();
@@ -281,32 +284,77 @@ void CTerraPaneView::RegisterRefresh(const char* method) {
     }));
 }
 
-// The communication manager's callbacks (engine thread).
+// ---- The communication manager's receivers (engine thread) --------------------------------
 
-void CTerraPaneView::OnComnActionSuccess() {
-    WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionSuccess() invoked...");
+// Runs on the engine thread, which may outlive the view: it reaches the view only on the ui
+// thread, through a guarded pointer, and keeps the busy flag shared with it.
+class CTerraPaneView::ComnCallbackImpl : public IComnManagerComnActionCallback,
+                                         public IComnManagerAsyncOperationCallback {
+public:
+    ComnCallbackImpl(CTerraPaneView* view, std::shared_ptr<std::atomic<bool>> busy)
+        : view_(view), busy_(std::move(busy)) {}
+
+    void OnComnActionSuccess() override {
+        WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionSuccess() invoked...");
+    }
+    void OnComnActionAborted() override {
+        WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionAborted() invoked...");
+    }
+    void OnComnActionError() override {
+        WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionError() invoked...");
+        // Shown on the ui thread; the engine waits for the answer.
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app == nullptr) {
+            ShowMessage(nullptr, 206, MsgIcon::kExclamation);
+            return;
+        }
+        RunOnUiThreadAndWait(app,
+                             [this] { ShowMessage(view_.data(), 206, MsgIcon::kExclamation); });
+    }
+    void OnAsyncOperationStart() override {
+        WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncOperationStart() callback invoked...");
+        *busy_ = true;
+        Post(WM_ASYNC_TRANSFER_START);
+    }
+    void OnAsyncOperationFinish(int /*result*/, int /*effect*/) override {
+        WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncOperationFinish() callback invoked...");
+        *busy_ = false;
+        Post(WM_ASYNC_TRANSFER_FINISH);
+    }
+
+private:
+    void Post(int message) {
+        QCoreApplication* app = QCoreApplication::instance();
+        if (app == nullptr) {
+            return;
+        }
+        // The copy of the guarded pointer is taken here; it is only read on the ui thread.
+        QMetaObject::invokeMethod(
+            app,
+            [view = view_, message] {
+                if (!view.isNull()) {
+                    PostMessage(view.data(), message);
+                }
+            },
+            Qt::QueuedConnection);
+    }
+
+    const QPointer<CTerraPaneView> view_;  // read on the ui thread only
+    const std::shared_ptr<std::atomic<bool>> busy_;
+};
+
+std::shared_ptr<IComnManagerComnActionCallback> CTerraPaneView::ComnActionCallback() {
+    if (comnCallback_ == nullptr) {
+        comnCallback_ = std::make_shared<ComnCallbackImpl>(this, busy_);
+    }
+    return comnCallback_;
 }
 
-void CTerraPaneView::OnComnActionAborted() {
-    WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionAborted() invoked...");
-}
-
-void CTerraPaneView::OnComnActionError() {
-    WriteLog(LogLevel::Info, "CTerraPaneView::OnComnActionError() invoked...");
-    // Shown on the ui thread; the engine waits for the answer.
-    ShowMessage(this, 206, MsgIcon::kExclamation);
-}
-
-void CTerraPaneView::OnAsyncOperationStart() {
-    WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncOperationStart() callback invoked...");
-    busy_ = true;
-    PostMessage(this, WM_ASYNC_TRANSFER_START);
-}
-
-void CTerraPaneView::OnAsyncOperationFinish(int /*result*/, int /*effect*/) {
-    WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncOperationFinish() callback invoked...");
-    busy_ = false;
-    PostMessage(this, WM_ASYNC_TRANSFER_FINISH);
+std::shared_ptr<IComnManagerAsyncOperationCallback> CTerraPaneView::AsyncOperationCallback() {
+    if (comnCallback_ == nullptr) {
+        comnCallback_ = std::make_shared<ComnCallbackImpl>(this, busy_);
+    }
+    return comnCallback_;
 }
 
 // ---- Thumbnails arriving from the engine thread -------------------------------------------

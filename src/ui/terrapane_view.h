@@ -52,9 +52,7 @@ struct ViewImages {
     int thumbWidth = 48, thumbHeight = 48;
 };
 
-class CTerraPaneView : public SListView,
-                       public IComnManagerComnActionCallback,
-                       public IComnManagerAsyncOperationCallback {
+class CTerraPaneView : public SListView {
     Q_OBJECT
 public:
     // View styles.
@@ -91,13 +89,13 @@ public:
     void MoveKindToTop(nbx::ui::RowKind kind);
 
     // Before registering actions: the progress dialog hidden or shown, not kept open, and this
-    // view as the manager's action and batch callback.
+    // view's receivers as the manager's action and batch callbacks.
     void PrepareManager(bool hideProgress);
     // Registers a refresh of the frame's location, logged as "<method>(): registered
     // CNbxComnActionRefresh()"; method is e.g. "CTerraPaneView::OnViewRefresh".
     void RegisterRefresh(const char* method);
 
-    bool IsBusy() const { return busy_; }
+    bool IsBusy() const { return *busy_; }
     bool IsThumbnailsBusy() const { return thumbsBusy_; }
     // A node dialog or the wake-up notifier is open: they are told to end with the code.
     bool EndOpenDialogs(int code);
@@ -110,12 +108,10 @@ public:
     bool IsCommandEnabled(int command) const;
     bool IsCommandChecked(int command) const;
 
-    // IComnManagerComnActionCallback, IComnManagerAsyncOperationCallback (engine thread).
-    void OnComnActionSuccess() override;
-    void OnComnActionAborted() override;
-    void OnComnActionError() override;
-    void OnAsyncOperationStart() override;
-    void OnAsyncOperationFinish(int result, int effect) override;
+    // The communication manager's receivers (one object): they reach this view on the ui
+    // thread only, harmless once the view is gone.
+    std::shared_ptr<IComnManagerComnActionCallback> ComnActionCallback();
+    std::shared_ptr<IComnManagerAsyncOperationCallback> AsyncOperationCallback();
 
     // Folder trees for transfers. Local: the folder and its subfolders into `folders`, files
     // into `files`, each as "<folder>/<name>", hidden entries skipped; 0 or the errno that
@@ -173,6 +169,7 @@ protected:
 
 private:
     class ThumbCallbackImpl;
+    class ComnCallbackImpl;
     friend class ViewTestPeer;  // tests reach the seams below
 
     // The mode the frame shows: null before either.
@@ -195,7 +192,9 @@ private:
     bool ready_ = false;
     int viewStyle_ = kIcons;
     std::atomic<bool> thumbsBusy_{false};
-    std::atomic<bool> busy_{false};
+    // Set by the comn receiver on the engine thread, which may outlive the view.
+    const std::shared_ptr<std::atomic<bool>> busy_ = std::make_shared<std::atomic<bool>>(false);
     ViewImages images_;
     std::shared_ptr<ThumbCallbackImpl> thumbCallback_;
+    std::shared_ptr<ComnCallbackImpl> comnCallback_;
 };

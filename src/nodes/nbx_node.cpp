@@ -50,17 +50,17 @@ bool IsNodeConfigured(const CNbxNode& node) {
 
 std::string DeviceKindName(int device_type) {
     const bool known = device_type >= DeviceKind::Handset && device_type <= DeviceKind::Disk;
-    return nbx::strings::LoadString(810 + (known ? device_type : 0));
+    return nbx::strings::LoadString(nbx::strings::kDeviceUnknown + (known ? device_type : 0));
 }
 
 std::string NodeStateName(int state) {
     switch (state) {
         case NodeState::Offline:
-            return nbx::strings::LoadString(510);
+            return nbx::strings::LoadString(nbx::strings::kStateOffline);
         case NodeState::Online:
-            return nbx::strings::LoadString(509);
+            return nbx::strings::LoadString(nbx::strings::kStateOnline);
         default:
-            return nbx::strings::LoadString(511);
+            return nbx::strings::LoadString(nbx::strings::kStateUnknown);
     }
 }
 

@@ -6,25 +6,25 @@
 int ResultMessageId(int result) {
     switch (result) {
         case 401:
-            return 204;
+            return nbx::strings::kAuthenticationFailure;
         case 403:
         case 404:
-            return 205;
+            return nbx::strings::kFolderDoesNotExist;
         case 408:
-            return 222;
+            return nbx::strings::kConnectTimedOut;
         case 502:
         case 504:
-            return 206;
+            return nbx::strings::kNodeOffline;
         case -1:
         case -2:
-            return 203;
+            return nbx::strings::kConnectionFailure;
         default:
-            return 207;
+            return nbx::strings::kErrorCode;
     }
 }
 
 std::string ResultMessage(int result) {
     const int id = ResultMessageId(result);
     const std::string text = nbx::strings::LoadString(id);
-    return id == 207 ? nbx::StrPrintf(text.c_str(), result) : text;
+    return id == nbx::strings::kErrorCode ? nbx::StrPrintf(text.c_str(), result) : text;
 }

@@ -438,7 +438,8 @@ void CTerraPaneApp::OnFileNewFrame() {
 
 void CTerraPaneApp::OnAppExit() {
     if (IsAsyncTransferRunning()) {
-        nbx::ui::ShowMessage(mainWindow_, 211, nbx::ui::MsgIcon::kInformation);
+        nbx::ui::ShowMessage(mainWindow_, nbx::strings::kWaitForTransfer,
+                             nbx::ui::MsgIcon::kInformation);
         return;
     }
     // The updater dialog is ended here with code 3 once it exists.
@@ -488,7 +489,8 @@ int CTerraPaneApp::ConfirmExitWithOpenFiles(QWidget* parent) {
 void CTerraPaneApp::OnOptionsOpenedFilesMgr() {
     if (openedFiles_ == nullptr) {
         openedFiles_ = new CFileMonitorFrame(monitorManager_.get());
-        openedFiles_->setWindowTitle(QString::fromStdString(nbx::strings::LoadString(803)));
+        openedFiles_->setWindowTitle(
+            QString::fromStdString(nbx::strings::LoadString(nbx::strings::kOpenedFilesTitle)));
     }
     openedFiles_->show();
     openedFiles_->raise();

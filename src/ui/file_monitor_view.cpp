@@ -158,11 +158,11 @@ OpenedFileRow DescribeMonitor(const CNbxFileMonitor& monitor) {
     switch (state) {
         case FMS_OPENED:
         case FMS_MODIFIED:
-            row.state = Text(660);
+            row.state = Text(nbx::strings::kOpenedStateOpened);
             break;
         case FMS_CLOSED:
         case FMS_CLOSED_MODIFIED:
-            row.state = Text(661);
+            row.state = Text(nbx::strings::kOpenedStateClosed);
             break;
         default:
             break;
@@ -170,11 +170,11 @@ OpenedFileRow DescribeMonitor(const CNbxFileMonitor& monitor) {
     switch (state) {
         case FMS_MODIFIED:
         case FMS_CLOSED_MODIFIED:
-            row.modified = Text(662);
+            row.modified = Text(nbx::strings::kModifiedYes);
             break;
         case FMS_OPENED:
         case FMS_CLOSED:
-            row.modified = Text(663);
+            row.modified = Text(nbx::strings::kModifiedNo);
             break;
         default:
             break;
@@ -212,12 +212,12 @@ void FileTypeImages::Clear() {
 CFileMonitorView::CFileMonitorView(CNbxFileMonitorManager* manager, QWidget* parent)
     : SListView(parent), manager_(manager) {
     SetUpList(*this, images_);
-    InsertColumn(0, Text(650), 250);
-    InsertColumn(1, Text(651), 100);
-    InsertColumn(2, Text(652), 100);
-    InsertColumn(3, Text(653), 120);
-    InsertColumn(4, Text(654), 120);
-    InsertColumn(5, Text(655), 250);
+    InsertColumn(0, Text(nbx::strings::kColumnOpenedFileName), 250);
+    InsertColumn(1, Text(nbx::strings::kColumnOpenedState), 100);
+    InsertColumn(2, Text(nbx::strings::kColumnOpenedModified), 100);
+    InsertColumn(3, Text(nbx::strings::kColumnOpenedDevice), 120);
+    InsertColumn(4, Text(nbx::strings::kColumnOpenedNodeName), 120);
+    InsertColumn(5, Text(nbx::strings::kColumnOpenedRemotePath), 250);
     RefreshOpenedFiles();
 }
 
@@ -311,9 +311,9 @@ CDlgConfirmExit::CDlgConfirmExit(CNbxFileMonitorManager* manager, QWidget* paren
     connect(no_, &QPushButton::clicked, this, [this] { EndModal(kNo); });
 
     SetUpList(*list_, images_);
-    list_->InsertColumn(0, Text(650), 170);
-    list_->InsertColumn(1, Text(653), 100);
-    list_->InsertColumn(2, Text(652), 100);
+    list_->InsertColumn(0, Text(nbx::strings::kColumnOpenedFileName), 170);
+    list_->InsertColumn(1, Text(nbx::strings::kColumnOpenedDevice), 100);
+    list_->InsertColumn(2, Text(nbx::strings::kColumnOpenedModified), 100);
     FillRows(*list_, images_, manager_, Columns::kExit);
     list_->ClearSelection();
     resize(414, 262);

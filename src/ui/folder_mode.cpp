@@ -235,10 +235,10 @@ void CFolderMode::RelistDeferred() {
 void CFolderMode::EnterMode() {
     if (Frame().GetViewMode() != IExplorerFrame::kModeFolder) {
         view_.DeleteAllColumns();
-        view_.InsertColumn(0, Q(LoadString(604)), 250, Qt::AlignLeft);
-        view_.InsertColumn(1, Q(LoadString(605)), 100, Qt::AlignRight);
-        view_.InsertColumn(2, Q(LoadString(606)), 120, Qt::AlignLeft);
-        view_.InsertColumn(3, Q(LoadString(607)), 120, Qt::AlignLeft);
+        view_.InsertColumn(0, Q(LoadString(nbx::strings::kColumnFileName)), 250, Qt::AlignLeft);
+        view_.InsertColumn(1, Q(LoadString(nbx::strings::kColumnSize)), 100, Qt::AlignRight);
+        view_.InsertColumn(2, Q(LoadString(nbx::strings::kColumnType)), 120, Qt::AlignLeft);
+        view_.InsertColumn(3, Q(LoadString(nbx::strings::kColumnDateCreated)), 120, Qt::AlignLeft);
         view_.ResetImageLists();
         icons_.IconIndex(kUpDirectoryKey, nbx::ui::UpFolderIcon());
     }
@@ -256,7 +256,7 @@ void CFolderMode::FillRows(const CNbxNode& node, const std::string& selfPath) {
     for (const CNbxFile* entry = fileSystem.GetFirst(); entry != nullptr;
          entry = fileSystem.GetNext()) {
         if (WithoutTrailingSlash(entry->name) == selfKey) {
-            const std::string up = LoadString(600);
+            const std::string up = LoadString(nbx::strings::kUpEntry);
             view_.InsertItemRow(0, Q(up),
                                 icons_.IconIndex(kUpDirectoryKey, nbx::ui::UpFolderIcon()),
                                 ViewItem{.kind = RowKind::kUp, .size = 0, .name = up});
@@ -280,7 +280,7 @@ void CFolderMode::AddEntryRow(const CNbxNode& node, const CNbxFile& entry,
     }
     if (entry.isFolder) {
         const int row = AddFolderRow(name, FolderIconIndex(), RowKind::kFolder, 0);
-        view_.SetText(row, 2, Q(LoadString(601)));
+        view_.SetText(row, 2, Q(LoadString(nbx::strings::kTypeFileFolder)));
         view_.SetText(row, 3, Q(entry.modifiedTime));
         return;
     }

@@ -137,7 +137,7 @@ void CFolderMode::OpenFile(CNbxNode* node, const std::string& name) {
     auto download =
         std::make_unique<CNbxComnActionDownload>(node, Path() + name, local, "\"" + name + "\"");
     download->SetOpenMode(OpenMode::ViewMonitor);
-    Frame().SetProgressTitle(300);
+    Frame().SetProgressTitle(nbx::strings::kCaptionDownloading);
     BeginActions(false);
     RegisterAction(std::move(download), "CTerraPaneView::OpenItem", "CNbxComnActionDownload");
     EndActions("CTerraPaneView::OpenItem");
@@ -188,7 +188,7 @@ void CFolderMode::OnNewFolder() {
     }
     const std::string name = NewFolderName(texts);
     const int row = AddFolderRow(name, FolderIconIndex(), RowKind::kFolder, 0);
-    view_.SetText(row, 2, QString::fromStdString(LoadString(601)));
+    view_.SetText(row, 2, QString::fromStdString(LoadString(nbx::strings::kTypeFileFolder)));
     view_.ClearSelection();
     view_.SetSelected(row, true);
     creatingFolder_ = true;
@@ -281,7 +281,8 @@ void CFolderMode::OnFileDelete() {
     if (!IsEditable()) {
         return;
     }
-    if (ShowMessage(&view_, 214, MsgIcon::kQuestion, MsgButtons::kYesNo) != kIdYes) {
+    if (ShowMessage(&view_, nbx::strings::kDeleteFilesQuestion, MsgIcon::kQuestion,
+                    MsgButtons::kYesNo) != kIdYes) {
         return;
     }
     BeginActions(true);

@@ -71,11 +71,12 @@ void CReupload::OnTimer(int timerId) {
 
 void CReupload::Ask(const std::shared_ptr<CNbxFileMonitor>& monitor) {
     const std::string& remotePath = monitor->GetRemotePath();
-    if (ShowMessageText(&mode_.View(), 224, FormatOne(224, remotePath), MsgIcon::kQuestion,
-                        MsgButtons::kYesNo) == kIdYes) {
+    if (ShowMessageText(&mode_.View(), nbx::strings::kUploadModifiedQuestion,
+                        FormatOne(nbx::strings::kUploadModifiedQuestion, remotePath),
+                        MsgIcon::kQuestion, MsgButtons::kYesNo) == kIdYes) {
         IExplorerFrame& frame = mode_.View().Frame();
         mode_.BeginActions(false);
-        frame.SetProgressTitle(301);
+        frame.SetProgressTitle(nbx::strings::kCaptionUploading);
         frame.SetProgressPreparing();
         if (CDlgProgress* progress = frame.Progress()) {
             progress->ShowProgress();

@@ -103,13 +103,13 @@ bool CMainFrame::Create() {
     resize(kWidth, kHeight);
     setMinimumSize(kMinSize, kMinSize);
     SetBigIcon(128);
-    setWindowTitle(Text(800));
+    setWindowTitle(Text(nbx::strings::kFrameTitle));
 
     addressBar_ = new CAddressBar(this);
-    auto* band = new QToolBar(Text(850), this);
+    auto* band = new QToolBar(Text(nbx::strings::kLocationLabel), this);
     band->setObjectName("addressBand");
     band->setFloatable(false);
-    band->addWidget(new QLabel(Text(850) + ' ', band));
+    band->addWidget(new QLabel(Text(nbx::strings::kLocationLabel) + ' ', band));
     band->addWidget(addressBar_);
     addToolBar(Qt::TopToolBarArea, band);
 
@@ -607,7 +607,7 @@ void CMainFrame::OnAddressEntered() {
             return;
         }
         QPointer<CMainFrame> self(this);
-        nbx::ui::ShowMessage(this, 212, nbx::ui::MsgIcon::kExclamation);
+        nbx::ui::ShowMessage(this, nbx::strings::kNodeNotFound, nbx::ui::MsgIcon::kExclamation);
         if (self == nullptr) {
             return;
         }
@@ -727,7 +727,7 @@ void CMainFrame::SetProgressTitle(int stringId) {
 
 void CMainFrame::SetProgressPreparing() {
     if (progress_ != nullptr) {
-        progress_->SetFileName(nbx::strings::LoadString(304));
+        progress_->SetFileName(nbx::strings::LoadString(nbx::strings::kPreparing));
     }
 }
 

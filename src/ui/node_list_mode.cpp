@@ -28,11 +28,11 @@ namespace {
 bool RefusedWhileShared(QWidget* parent) {
     const nbx::ui::IExplorerHost* app = nbx::ui::ExplorerHost();
     if (app->TopFrameCount() > 1) {
-        ShowMessage(parent, 200, MsgIcon::kInformation);
+        ShowMessage(parent, nbx::strings::kCloseOtherWindowsFirst, MsgIcon::kInformation);
         return true;
     }
     if (app->IsAsyncTransferRunning()) {
-        ShowMessage(parent, 211, MsgIcon::kInformation);
+        ShowMessage(parent, nbx::strings::kWaitForTransfer, MsgIcon::kInformation);
         return true;
     }
     return false;
@@ -93,11 +93,11 @@ bool CNodeListMode::EndOpenDialogs(int code) {
 // ---- Listing ------------------------------------------------------------------------------
 
 void CNodeListMode::CreateColumns() {
-    view_.InsertColumn(0, Str(502), 250);
-    view_.InsertColumn(1, Str(508), 100);
-    view_.InsertColumn(2, Str(503), 120);
-    view_.InsertColumn(3, Str(504), 120);
-    view_.InsertColumn(4, Str(505), 120);
+    view_.InsertColumn(0, Str(nbx::strings::kColumnName), 250);
+    view_.InsertColumn(1, Str(nbx::strings::kColumnStatus), 100);
+    view_.InsertColumn(2, Str(nbx::strings::kColumnDevice), 120);
+    view_.InsertColumn(3, Str(nbx::strings::kColumnNodeName), 120);
+    view_.InsertColumn(4, Str(nbx::strings::kColumnUserName), 120);
 }
 
 void CNodeListMode::CreateImages() {
@@ -129,16 +129,18 @@ void CNodeListMode::EnterMode() {
 void CNodeListMode::InsertGroupsAndAddEntries() {
     view_.RemoveAllGroups();
     view_.SetGroupsEnabled(true);
-    view_.InsertGroup(0, Str(512));
-    view_.InsertGroup(1, Str(513));
-    view_.InsertGroup(2, Str(514));
+    view_.InsertGroup(0, Str(nbx::strings::kGroupConfiguration));
+    view_.InsertGroup(1, Str(nbx::strings::kGroupCloud));
+    view_.InsertGroup(2, Str(nbx::strings::kGroupDevices));
 
-    int row = view_.InsertItemRow(-1, Str(500), 0,
-                                  {.kind = RowKind::kAddNode, .name = LoadString(500)}, 0);
-    view_.SetText(row, 2, Str(501));
-    row = view_.InsertItemRow(-1, Str(506), 1,
-                              {.kind = RowKind::kAddSharedFolder, .name = LoadString(506)}, 0);
-    view_.SetText(row, 2, Str(507));
+    int row = view_.InsertItemRow(
+        -1, Str(nbx::strings::kAddNode), 0,
+        {.kind = RowKind::kAddNode, .name = LoadString(nbx::strings::kAddNode)}, 0);
+    view_.SetText(row, 2, Str(nbx::strings::kAddNodeDescription));
+    row = view_.InsertItemRow(
+        -1, Str(nbx::strings::kAddSharedFolder), 1,
+        {.kind = RowKind::kAddSharedFolder, .name = LoadString(nbx::strings::kAddSharedFolder)}, 0);
+    view_.SetText(row, 2, Str(nbx::strings::kAddSharedFolderDescription));
 }
 
 void CNodeListMode::InsertNodeRows() {
@@ -332,9 +334,11 @@ bool CNodeListMode::CheckNodeConfiguration(const std::string& title) {
                        "\"%s\"",
                        title.c_str()));
     if (node->node_type == NodeType::ServiceNode) {
-        ShowMessage(Frame().FrameWidget(), 204, MsgIcon::kExclamation);
+        ShowMessage(Frame().FrameWidget(), nbx::strings::kAuthenticationFailure,
+                    MsgIcon::kExclamation);
     } else if (node->node_type == NodeType::SharedFolder) {
-        ShowMessage(Frame().FrameWidget(), 217, MsgIcon::kExclamation);
+        ShowMessage(Frame().FrameWidget(), nbx::strings::kSharedFolderNotAccessible,
+                    MsgIcon::kExclamation);
     }
     return false;
 }
@@ -487,7 +491,8 @@ void CNodeListMode::OnFileDelete() {
     if (RefusedWhileShared(window)) {
         return;
     }
-    if (ShowMessage(window, 213, MsgIcon::kQuestion, MsgButtons::kYesNo) != kIdYes) {
+    if (ShowMessage(window, nbx::strings::kDeleteConfigurationsQuestion, MsgIcon::kQuestion,
+                    MsgButtons::kYesNo) != kIdYes) {
         return;
     }
     std::vector<std::string> titles;

@@ -15,6 +15,7 @@
 #include <atomic>
 
 #include "base/session_log.h"
+#include "base/strings.h"
 #include "comn/actions.h"
 #include "monitor/thumb.h"
 #include "nodes/nbx_node.h"
@@ -305,11 +306,12 @@ public:
         // Shown on the ui thread; the engine waits for the answer.
         QCoreApplication* app = QCoreApplication::instance();
         if (app == nullptr) {
-            ShowMessage(nullptr, 206, MsgIcon::kExclamation);
+            ShowMessage(nullptr, nbx::strings::kNodeOffline, MsgIcon::kExclamation);
             return;
         }
-        RunOnUiThreadAndWait(app,
-                             [this] { ShowMessage(view_.data(), 206, MsgIcon::kExclamation); });
+        RunOnUiThreadAndWait(app, [this] {
+            ShowMessage(view_.data(), nbx::strings::kNodeOffline, MsgIcon::kExclamation);
+        });
     }
     void OnAsyncOperationStart() override {
         WriteLog(LogLevel::Info, "CTerraPaneView::OnAsyncOperationStart() callback invoked...");

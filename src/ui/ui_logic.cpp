@@ -99,8 +99,10 @@ std::string NormalizeNodePath(const CNbxNode& node, const std::string& path) {
 AddressBarItems BuildAddressBarItems(const CNbxNode* current, const std::string& path,
                                      const std::vector<const CNbxNode*>& nodes) {
     AddressBarItems bar;
-    bar.items.push_back(
-        {.kind = kAddressNodeList, .text = LoadString(851), .image = 0, .indent = 0});
+    bar.items.push_back({.kind = kAddressNodeList,
+                         .text = LoadString(nbx::strings::kNodeConfiguration),
+                         .image = 0,
+                         .indent = 0});
     if (current == nullptr) {
         for (const CNbxNode* node : nodes) {
             if (node != nullptr) {
@@ -177,12 +179,13 @@ TypedAddress ParseTypedAddress(const std::string& text, bool isNodeTitle) {
 
 std::string FrameTitle(const CNbxNode* node, const std::string& path) {
     if (node == nullptr) {
-        return LoadString(800);
+        return LoadString(nbx::strings::kFrameTitle);
     }
     if (node->device_type == DeviceKind::Disk) {
-        return StrPrintf(LoadString(802).c_str(), path.c_str());
+        return StrPrintf(LoadString(nbx::strings::kFrameTitleDiskPath).c_str(), path.c_str());
     }
-    return StrPrintf(LoadString(801).c_str(), node->node_name.c_str(), path.c_str());
+    return StrPrintf(LoadString(nbx::strings::kFrameTitleNodePath).c_str(), node->node_name.c_str(),
+                     path.c_str());
 }
 
 std::string NavigateFailureMessage(int result) {
@@ -218,16 +221,17 @@ std::string FormatSize(std::uint64_t bytes) {
         }
     }
     if (u == 0) {
-        return StrPrintf(LoadString(406).c_str(), static_cast<int>(std::ceil(v)));
+        return StrPrintf(LoadString(nbx::strings::kSizeKb).c_str(), static_cast<int>(std::ceil(v)));
     }
-    return StrPrintf(LoadString(406 + u).c_str(), static_cast<double>(v));
+    return StrPrintf(LoadString(nbx::strings::kSizeKb + u).c_str(), static_cast<double>(v));
 }
 
 std::string SizeColumnText(std::uint64_t bytes) {
     if (bytes < 1025) {
-        return FormatCount(410, static_cast<long long>(bytes));
+        return FormatCount(nbx::strings::kSizeBytes, static_cast<long long>(bytes));
     }
-    return FormatCount(406, static_cast<long long>(bytes / 1024 + (bytes % 1024 != 0 ? 1 : 0)));
+    return FormatCount(nbx::strings::kSizeKb,
+                       static_cast<long long>(bytes / 1024 + (bytes % 1024 != 0 ? 1 : 0)));
 }
 
 std::string TypeName(const std::string& name, const std::string& desktopTypeName) {
@@ -236,13 +240,13 @@ std::string TypeName(const std::string& name, const std::string& desktopTypeName
     }
     const std::size_t dot = name.rfind('.');
     if (dot == std::string::npos || dot + 1 == name.size()) {
-        return LoadString(602);
+        return LoadString(nbx::strings::kTypeFile);
     }
     std::string extension = name.substr(dot + 1);
     for (char& c : extension) {
         c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 0x20 : c);
     }
-    return StrPrintf(LoadString(603).c_str(), extension.c_str());
+    return StrPrintf(LoadString(nbx::strings::kTypeExtensionFile).c_str(), extension.c_str());
 }
 
 bool IsValidItemName(const std::string& name) {
@@ -255,9 +259,9 @@ bool IsValidItemName(const std::string& name) {
 
 std::string NewFolderName(const std::vector<std::string>& rowTexts) {
     const std::set<std::string> taken(rowTexts.begin(), rowTexts.end());
-    std::string candidate = LoadString(608);
+    std::string candidate = LoadString(nbx::strings::kNewFolder);
     for (int n = 2; taken.count(candidate) != 0; ++n) {
-        candidate = StrPrintf(LoadString(609).c_str(), n);
+        candidate = StrPrintf(LoadString(nbx::strings::kNewFolderNumbered).c_str(), n);
     }
     return candidate;
 }
@@ -326,9 +330,9 @@ std::string ObjectCount(std::size_t rows) {
         return {};
     }
     if (rows == 1) {
-        return LoadString(400);
+        return LoadString(nbx::strings::kOneObject);
     }
-    return FormatCount(401, static_cast<long long>(rows));
+    return FormatCount(nbx::strings::kObjectCount, static_cast<long long>(rows));
 }
 
 }  // namespace
@@ -346,11 +350,11 @@ StatusTexts FolderStatusTexts(const std::vector<FolderRowInfo>& rows,
     if (selected.size() == 1) {
         const FolderRowInfo& row = rows[static_cast<std::size_t>(selected.front())];
         if (row.kind != RowKind::kFile) {
-            return {.part0 = LoadString(404), .part1 = {}};
+            return {.part0 = LoadString(nbx::strings::kOneSelected), .part1 = {}};
         }
         const std::string size = FormatSize(row.size);
-        return {.part0 = StrPrintf(LoadString(405).c_str(), row.typeText.c_str(),
-                                   row.dateText.c_str(), size.c_str()),
+        return {.part0 = StrPrintf(LoadString(nbx::strings::kFileStatusLine).c_str(),
+                                   row.typeText.c_str(), row.dateText.c_str(), size.c_str()),
                 .part1 = size};
     }
     std::uint64_t total = 0;
@@ -358,8 +362,9 @@ StatusTexts FolderStatusTexts(const std::vector<FolderRowInfo>& rows,
         const FolderRowInfo& row = rows[static_cast<std::size_t>(index)];
         total += row.kind == RowKind::kFile ? row.size : 0;
     }
-    return {.part0 = FormatCount(403, static_cast<long long>(selected.size())),
-            .part1 = total == 0 ? std::string() : FormatSize(total)};
+    return {
+        .part0 = FormatCount(nbx::strings::kSelectedCount, static_cast<long long>(selected.size())),
+        .part1 = total == 0 ? std::string() : FormatSize(total)};
 }
 
 StatusTexts NodeStatusTexts(const std::vector<NodeRowInfo>& rows,
@@ -369,7 +374,9 @@ StatusTexts NodeStatusTexts(const std::vector<NodeRowInfo>& rows,
         return {.part0 = ObjectCount(rows.size()), .part1 = {}};
     }
     if (selected.size() >= 2) {
-        return {.part0 = FormatCount(403, static_cast<long long>(selected.size())), .part1 = {}};
+        return {.part0 = FormatCount(nbx::strings::kSelectedCount,
+                                     static_cast<long long>(selected.size())),
+                .part1 = {}};
     }
     const NodeRowInfo& row = rows[static_cast<std::size_t>(selected.front())];
     if (row.kind == RowKind::kAddNode || row.kind == RowKind::kAddSharedFolder) {
@@ -382,7 +389,8 @@ StatusTexts NodeStatusTexts(const std::vector<NodeRowInfo>& rows,
     // The cloud disk has no node name; the status has always shown "(null)" for it.
     const std::string nodeName =
         node.device_type == DeviceKind::Disk ? std::string("(null)") : node.node_name;
-    return {.part0 = StrPrintf(LoadString(402).c_str(), NodeStateName(node.state).c_str(),
+    return {.part0 = StrPrintf(LoadString(nbx::strings::kNodeStatusLine).c_str(),
+                               NodeStateName(node.state).c_str(),
                                DeviceKindName(node.device_type).c_str(), nodeName.c_str(),
                                node.login.c_str()),
             .part1 = {}};

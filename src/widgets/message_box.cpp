@@ -15,7 +15,7 @@ namespace nbx::ui {
 
 namespace {
 
-constexpr int kCaptionId = 800;
+constexpr int kCaptionId = nbx::strings::kFrameTitle;
 
 std::mutex& HookMutex() {
     static std::mutex mutex;

@@ -28,7 +28,8 @@ void Remove(QCoreApplication& app, QPointer<QTranslator>& translator) {
 // The device kinds read the same in every language; their "Unknown" must not take the
 // translation of the node state "Unknown", so they are looked up under a disambiguation.
 const char* Disambiguation(int id) {
-    return id >= 810 && id <= 819 ? "device kind" : nullptr;
+    return id >= nbx::strings::kDeviceUnknown && id <= nbx::strings::kDeviceDisk ? "device kind"
+                                                                                 : nullptr;
 }
 
 }  // namespace

@@ -24,20 +24,9 @@ using namespace std::chrono_literals;
 using nbx::test::ReadFile;
 using nbx::test::WriteFile;
 
-namespace {
+using nbx::test::Eventually;
 
-// Polls, as a person waits for a window: the engine works on its own thread.
-template <class F>
-bool Eventually(F done, std::chrono::milliseconds limit = 60s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
+namespace {
 
 class RecordingDialog : public CNbxComnProgressDlg {
 public:

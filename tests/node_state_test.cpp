@@ -22,19 +22,9 @@ using nbx::test::HttpResponse;
 using nbx::test::RawHttpServer;
 using nbx::test::RawReply;
 
-namespace {
+using nbx::test::Eventually;
 
-template <class F>
-bool Eventually(F done, std::chrono::milliseconds limit = 60s) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    return true;
-}
+namespace {
 
 using Report = std::pair<std::string, int>;
 

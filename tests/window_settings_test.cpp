@@ -23,7 +23,7 @@
 
 namespace {
 
-using nbx::test::PollUntil;
+using nbx::test::WaitFor;
 using nbx::ui::WindowSettings;
 
 // The header of the details style, shown or not.
@@ -136,7 +136,7 @@ protected:
         for (CMainFrame* frame : std::vector<CMainFrame*>(App().TopFrames())) {
             frame->close();
         }
-        ASSERT_TRUE(PollUntil([this] { return App().TopFrameCount() == 0; }));
+        ASSERT_TRUE(WaitFor([this] { return App().TopFrameCount() == 0; }));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         App().ExitInstance();
         StartApp();
@@ -261,7 +261,7 @@ TEST_F(WindowTest, BadOrMissingValuesGiveTheDefaults) {
             for (CMainFrame* frame : std::vector<CMainFrame*>(App().TopFrames())) {
                 frame->close();
             }
-            ASSERT_TRUE(PollUntil([this] { return App().TopFrameCount() == 0; }));
+            ASSERT_TRUE(WaitFor([this] { return App().TopFrameCount() == 0; }));
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             App().ExitInstance();
         }

@@ -214,7 +214,9 @@ QVariant SListView::Impl::Model::data(const QModelIndex& index, int role) const 
             }
             break;
         case Qt::DecorationRole: {
-            if (index.column() != 0 || QStandardItemModel::data(index, kHeaderRole).toBool()) {
+            // While the list goes, the image lists of a subclass are gone already.
+            if (impl_->dying || index.column() != 0 ||
+                QStandardItemModel::data(index, kHeaderRole).toBool()) {
                 return {};
             }
             const ImageList* images =

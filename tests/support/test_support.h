@@ -4,6 +4,7 @@
 #include <sys/types.h>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace nbx::test {
@@ -58,5 +59,19 @@ std::string FileTail(const std::string& path, std::size_t bytes = 2000);
 
 // The helper program that tests start as a second process.
 std::string HelperPath();
+
+// Polls the condition until it holds or the limit passes, for threads that post no event a
+// test could wait on; true when it held.
+template <class F>
+bool Eventually(F done, std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
 
 }  // namespace nbx::test

@@ -29,11 +29,6 @@ namespace nbx::test {
 // condition's last value. The one way a widget test waits for something to happen.
 bool WaitFor(const std::function<bool()>& condition,
              std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
-// The older name of WaitFor.
-inline bool PollUntil(const std::function<bool()>& condition,
-                      std::chrono::milliseconds timeout = std::chrono::milliseconds(10000)) {
-    return WaitFor(condition, timeout);
-}
 // Handles events for the given time: only for showing that something does NOT happen, where
 // there is no event to wait for.
 void ProcessEventsFor(std::chrono::milliseconds time);

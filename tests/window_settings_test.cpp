@@ -245,8 +245,9 @@ TEST_F(WindowTest, BadOrMissingValuesGiveTheDefaults) {
         const char* what;
         std::string text;
     };
+    static constexpr char kGarbage[] = "\x7f\x45LF\0\x01\xff\xfe garbage ]]]=";
     const std::vector<Case> cases = {
-        {"not an INI file", std::string("\x7f\x45LF\0\x01\xff\xfe garbage ]]]=", 24)},
+        {"not an INI file", std::string(kGarbage, sizeof kGarbage - 1)},
         {"numbers out of range",
          "[Window]\nLeft=10\nTop=10\nWidth=100\nHeight=90000\n"
          "[NodeList]\nViewStyle=7\nColumnWidths=-5,0,99999,x\n"},

@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "account_service.h"
 #include "accounts.h"
 #include "disk_api.h"
 #include "recording_server.h"
@@ -25,17 +26,20 @@ using nbx::dev::Accounts;
 
 constexpr const char* kUsage = R"(usage: nimbex-devservice --data DIR --cert FILE --key FILE
                          [--https-port N] [--account LOGIN:PASSWORD]... [--accounts-file FILE]
-                         [--test-hooks [--hooks-port N]]
+                         [--seed FILE] [--web-port N] [--test-hooks [--hooks-port N]]
 
   --data DIR           each account's cloud disk is the folder DIR/LOGIN (made when missing)
   --cert, --key FILE   the HTTPS server's certificate (PEM, the chain after it) and key
   --https-port N       the cloud-disk API's port on 127.0.0.1; 0 (the default) picks a free one
   --account L:P        an account (repeatable); the password is everything after the first colon
   --accounts-file F    more accounts, one LOGIN:PASSWORD a line; blank and # lines are skipped
+  --seed FILE          the account service's devices and shared folders (account_service.h)
+  --web-port N         the plain-HTTP port of the push endpoint, the folders' redirect and the
+                       devices' nodes; 0 (the default) picks a free one
   --test-hooks         serve the test hooks over plain HTTP on 127.0.0.1 (see test_hooks.h)
   --hooks-port N       their port; 0 (the default) picks a free one
 
-Once listening, prints disk_port=N (and hooks_port=N) one a line on standard output.
+Once listening, prints disk_port=N, web_port=N (and hooks_port=N) one a line on standard output.
 )";
 
 struct Options {
@@ -45,6 +49,8 @@ struct Options {
     int httpsPort = 0;
     bool testHooks = false;
     int hooksPort = 0;
+    int webPort = 0;
+    std::string seed;
     Accounts accounts;
 };
 
@@ -81,13 +87,17 @@ int Parse(int argc, char** argv, Options& options) {
             options.cert = value;
         } else if (option == "--key") {
             options.key = value;
-        } else if (option == "--https-port" || option == "--hooks-port") {
+        } else if (option == "--seed") {
+            options.seed = value;
+        } else if (option == "--https-port" || option == "--hooks-port" || option == "--web-port") {
             const auto port = Port(value);
             if (!port) {
                 std::cerr << "nimbex-devservice: bad port: " << value << "\n";
                 return 2;
             }
-            (option == "--https-port" ? options.httpsPort : options.hooksPort) = *port;
+            (option == "--https-port"   ? options.httpsPort
+             : option == "--hooks-port" ? options.hooksPort
+                                        : options.webPort) = *port;
         } else if (option == "--account") {
             if (!options.accounts.Add(value, error)) {
                 std::cerr << "nimbex-devservice: " << error << "\n";
@@ -156,22 +166,35 @@ int main(int argc, char** argv) {
         }
     }
 
+    nbx::dev::AccountSeed seed;
+    if (!options.seed.empty()) {
+        std::string error;
+        if (!seed.Load(options.seed, error)) {
+            std::cerr << "nimbex-devservice: " << error << "\n";
+            return 2;
+        }
+    }
+
     std::unique_ptr<nbx::dev::TestHooks> hooks;
     if (options.testHooks) {
         hooks = std::make_unique<nbx::dev::TestHooks>();
     }
-    nbx::dev::RecordingSslServer disk(
-        options.cert, options.key,
+    const auto sink =
         hooks ? nbx::dev::RecordingSslServer::RecordSink(
                     [&hooks](nbx::dev::RequestRecord record) { hooks->Record(std::move(record)); })
-              : nullptr);
+              : nullptr;
+    nbx::dev::RecordingSslServer disk(options.cert, options.key, sink);
+    nbx::dev::RecordingServer web(sink);
     if (!disk.is_valid()) {
         std::cerr << "nimbex-devservice: cannot load " << options.cert << " and " << options.key
                   << "\n";
         return 1;
     }
     Configure(disk);
+    Configure(web);
     nbx::dev::RegisterDiskApi(disk, {options.accounts, data, hooks.get()});
+    nbx::dev::RegisterAccountApi(disk, {options.accounts, seed, hooks.get()});
+    nbx::dev::RegisterWebService(web, {options.accounts, seed, hooks.get()});
 
     httplib::Server hookServer;
     Configure(hookServer);
@@ -187,6 +210,16 @@ int main(int argc, char** argv) {
                   << std::strerror(errno) << "\n";
         return 1;
     }
+    const int webPort = options.webPort == 0 ? web.bind_to_any_port("127.0.0.1")
+                        : web.bind_to_port("127.0.0.1", options.webPort) ? options.webPort
+                                                                         : -1;
+    if (webPort <= 0) {
+        std::cerr << "nimbex-devservice: cannot listen on 127.0.0.1:" << options.webPort << ": "
+                  << std::strerror(errno) << "\n";
+        return 1;
+    }
+    // Devices reached through this service name its own hosts.
+    seed.SetHosts("127.0.0.1:" + std::to_string(webPort), "127.0.0.1:" + std::to_string(diskPort));
     int hooksPort = 0;
     if (hooks) {
         hooksPort = options.hooksPort == 0 ? hookServer.bind_to_any_port("127.0.0.1")
@@ -200,12 +233,13 @@ int main(int argc, char** argv) {
     }
 
     std::thread diskThread([&disk] { disk.listen_after_bind(); });
+    std::thread webThread([&web] { web.listen_after_bind(); });
     std::thread hooksThread([&hookServer, &hooks] {
         if (hooks) {
             hookServer.listen_after_bind();
         }
     });
-    std::printf("disk_port=%d\n", diskPort);
+    std::printf("disk_port=%d\nweb_port=%d\n", diskPort, webPort);
     if (hooks) {
         std::printf("hooks_port=%d\n", hooksPort);
     }
@@ -214,8 +248,10 @@ int main(int argc, char** argv) {
     int signal = 0;
     sigwait(&stopSignals, &signal);
     disk.stop();
+    web.stop();
     hookServer.stop();
     diskThread.join();
+    webThread.join();
     hooksThread.join();
     return 0;
 }

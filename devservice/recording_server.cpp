@@ -12,6 +12,8 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 namespace nbx::dev {
 
@@ -60,7 +62,7 @@ public:
         : ssl_(ssl), fd_(fd), readTimeoutMs_(readTimeoutMs), writeTimeoutMs_(writeTimeoutMs) {}
 
     bool is_readable() const override {
-        return fed_ < feed_.size() || SSL_pending(ssl_) > 0 || WaitFor(fd_, POLLIN, readTimeoutMs_);
+        return fed_ < feed_.size() || Pending() || WaitFor(fd_, POLLIN, readTimeoutMs_);
     }
     bool is_writable() const override { return !broken_ && WaitFor(fd_, POLLOUT, writeTimeoutMs_); }
 
@@ -82,6 +84,18 @@ public:
             broken_ = true;
             return -1;
         }
+        if (ssl_ == nullptr) {
+            ssize_t n;
+            do {
+                n = ::recv(fd_, ptr, size, 0);
+            } while (n < 0 && errno == EINTR);
+            if (n <= 0) {
+                broken_ = n < 0;
+                return n;
+            }
+            Keep(ptr, size_t(n));
+            return n;
+        }
         ERR_clear_error();
         const int n = SSL_read(ssl_, ptr, int(std::min<size_t>(size, INT_MAX)));
         if (n <= 0) {
@@ -96,6 +110,17 @@ public:
 
     ssize_t write(const char* ptr, size_t size) override {
         size_t done = 0;
+        while (!broken_ && done < size && ssl_ == nullptr) {
+            const ssize_t n = ::send(fd_, ptr + done, size - done, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                broken_ = true;
+                return -1;
+            }
+            done += size_t(n);
+        }
         while (!broken_ && done < size) {
             ERR_clear_error();
             const int n = SSL_write(ssl_, ptr + done, int(std::min<size_t>(size - done, INT_MAX)));
@@ -138,7 +163,7 @@ public:
 
     // Between requests: whether the next one has begun to arrive within the keep-alive time.
     bool NextRequestArrives(int keepAliveMs, const std::atomic<socket_t>& listening) const {
-        if (SSL_pending(ssl_) > 0) {
+        if (Pending()) {
             return true;
         }
         // In short steps, so that a stopping server is not held up by idle connections.
@@ -234,6 +259,8 @@ public:
     }
 
 private:
+    bool Pending() const { return ssl_ != nullptr && SSL_pending(ssl_) > 0; }
+
     void Keep(const char* data, size_t size) {
         if (!inBody_) {
             pending_.append(data, size);
@@ -281,42 +308,54 @@ bool RequestBody::Drain() {
     return n == 0;
 }
 
-RecordingSslServer::RecordingSslServer(const std::string& certFile, const std::string& keyFile,
-                                       RecordSink sink)
-    : httplib::SSLServer(certFile.c_str(), keyFile.c_str()), sink_(std::move(sink)) {
-    set_post_routing_handler([this](const httplib::Request&, httplib::Response& response) {
+template <typename Base>
+template <typename... Args>
+Recording<Base>::Recording(RecordSink sink, Args&&... args)
+    : Base(std::forward<Args>(args)...), sink_(std::move(sink)) {
+    this->set_post_routing_handler([this](const httplib::Request&, httplib::Response& response) {
         if (tCurrent != nullptr) {
             tCurrent->Commit(response.status, sink_);
         }
     });
 }
 
-bool RecordingSslServer::process_and_close_socket(socket_t sock) {
-    // Blocking reads and writes in the TLS layer end after these times, so a client that stops
-    // halfway through a record does not hold its worker thread for good.
-    const timeval readTimeout{read_timeout_sec_, suseconds_t(read_timeout_usec_)};
-    const timeval writeTimeout{write_timeout_sec_, suseconds_t(write_timeout_usec_)};
+template <typename Base>
+bool Recording<Base>::process_and_close_socket(socket_t sock) {
+    // Blocking reads and writes end after these times, so a client that stops halfway through
+    // a record does not hold its worker thread for good.
+    const timeval readTimeout{this->read_timeout_sec_, suseconds_t(this->read_timeout_usec_)};
+    const timeval writeTimeout{this->write_timeout_sec_, suseconds_t(this->write_timeout_usec_)};
     ::setsockopt(sock, SOL_SOCKET, SO_RCVTIMEO, &readTimeout, sizeof readTimeout);
     ::setsockopt(sock, SOL_SOCKET, SO_SNDTIMEO, &writeTimeout, sizeof writeTimeout);
 
+    constexpr bool kTls = std::is_base_of_v<httplib::SSLServer, Base>;
     bool ok = false;
-    SSL* ssl = SSL_new(ssl_context());
-    ERR_clear_error();
-    if (ssl != nullptr && SSL_set_fd(ssl, sock) == 1 && SSL_accept(ssl) == 1) {
-        Connection connection(ssl, sock, Milliseconds(read_timeout_sec_, read_timeout_usec_),
-                              Milliseconds(write_timeout_sec_, write_timeout_usec_));
-        const int keepAliveMs = Milliseconds(keep_alive_timeout_sec_, 0);
-        for (size_t count = keep_alive_max_count_; count > 0; --count) {
-            if (svr_sock_ == INVALID_SOCKET ||
-                !connection.NextRequestArrives(keepAliveMs, svr_sock_)) {
+    SSL* ssl = nullptr;
+    bool ready = !kTls;
+    if constexpr (kTls) {
+        ssl = SSL_new(this->ssl_context());
+        ERR_clear_error();
+        ready = ssl != nullptr && SSL_set_fd(ssl, sock) == 1 && SSL_accept(ssl) == 1;
+    }
+    if (ready) {
+        Connection connection(ssl, sock,
+                              Milliseconds(this->read_timeout_sec_, this->read_timeout_usec_),
+                              Milliseconds(this->write_timeout_sec_, this->write_timeout_usec_));
+        const int keepAliveMs = Milliseconds(this->keep_alive_timeout_sec_, 0);
+        for (size_t count = this->keep_alive_max_count_; count > 0; --count) {
+            if (this->svr_sock_ == INVALID_SOCKET ||
+                !connection.NextRequestArrives(keepAliveMs, this->svr_sock_)) {
                 break;
             }
             bool closed = false;
             tCurrent = &connection;
-            ok = process_request(connection, count == 1, closed, [&](httplib::Request& request) {
-                request.ssl = ssl;
-                connection.HeadDone(request);
-            });
+            ok = this->process_request(connection, count == 1, closed,
+                                       [&](httplib::Request& request) {
+                                           if constexpr (kTls) {
+                                               request.ssl = ssl;
+                                           }
+                                           connection.HeadDone(request);
+                                       });
             if (connection.Started()) {
                 connection.Commit(0, sink_);
             }
@@ -329,15 +368,26 @@ bool RecordingSslServer::process_and_close_socket(socket_t sock) {
                 break;
             }
         }
-        if (ok && !connection.Broken()) {
+        if (kTls && ok && !connection.Broken()) {
             SSL_shutdown(ssl);
         }
     }
-    ERR_clear_error();
-    SSL_free(ssl);
+    if constexpr (kTls) {
+        ERR_clear_error();
+        SSL_free(ssl);
+    }
     ::shutdown(sock, SHUT_RDWR);
     ::close(sock);
     return ok;
 }
+
+RecordingSslServer::RecordingSslServer(const std::string& certFile, const std::string& keyFile,
+                                       RecordSink sink)
+    : Recording<httplib::SSLServer>(std::move(sink), certFile.c_str(), keyFile.c_str()) {}
+
+RecordingServer::RecordingServer(RecordSink sink) : Recording<httplib::Server>(std::move(sink)) {}
+
+template class Recording<httplib::SSLServer>;
+template class Recording<httplib::Server>;
 
 }  // namespace nbx::dev

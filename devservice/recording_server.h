@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-// An HTTPS server that keeps, for every request, the bytes the client sent: the request line
-// and headers exactly as they came (httplib itself keeps headers sorted by name), and the
-// first and last 64 KiB of the body with its length. Handlers that stream a body of any size
+// A server (HTTPS, or plain HTTP) that keeps, for every request, the bytes the client sent: the
+// request line and headers exactly as they came (httplib itself keeps headers sorted by name), and
+// the first and last 64 KiB of the body with its length. Handlers that stream a body of any size
 // themselves (an upload) read it through RequestBody::Current() instead of httplib's content
 // reader, which would insist on parsing multipart bodies itself.
 //
@@ -41,7 +41,7 @@ struct RequestRecord {
 // The body of the request being handled on this thread, read straight from the connection.
 class RequestBody {
 public:
-    // Null outside a handler of a RecordingSslServer.
+    // Null outside a handler of a recording server.
     static RequestBody* Current();
 
     // Up to `capacity` bytes of what is left of the announced body; 0 once it has all been
@@ -57,17 +57,34 @@ protected:
     ~RequestBody() = default;
 };
 
-class RecordingSslServer : public httplib::SSLServer {
+// One of httplib's servers (plain or TLS) that records every request.
+template <typename Base>
+class Recording : public Base {
 public:
     using RecordSink = std::function<void(RequestRecord record)>;
 
-    RecordingSslServer(const std::string& certFile, const std::string& keyFile, RecordSink sink);
+    template <typename... Args>
+    explicit Recording(RecordSink sink, Args&&... args);
 
 private:
-    // Replaces httplib's own TLS connection loop; runs on a worker thread per connection.
+    // Replaces httplib's own connection loop; runs on a worker thread per connection.
     bool process_and_close_socket(socket_t sock) override;
 
     RecordSink sink_;
 };
+
+class RecordingSslServer : public Recording<httplib::SSLServer> {
+public:
+    RecordingSslServer(const std::string& certFile, const std::string& keyFile, RecordSink sink);
+};
+
+// The same over plain HTTP.
+class RecordingServer : public Recording<httplib::Server> {
+public:
+    explicit RecordingServer(RecordSink sink);
+};
+
+extern template class Recording<httplib::SSLServer>;
+extern template class Recording<httplib::Server>;
 
 }  // namespace nbx::dev

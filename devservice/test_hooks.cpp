@@ -46,8 +46,24 @@ std::optional<int> TestHooks::NextGetStatus() {
     return status;
 }
 
+void TestHooks::QueueAccountAnswer(CannedAnswer answer) {
+    std::lock_guard lock(mutex_);
+    accountAnswers_.push_back(std::move(answer));
+}
+
+std::optional<CannedAnswer> TestHooks::NextAccountAnswer() {
+    std::lock_guard lock(mutex_);
+    if (accountAnswers_.empty()) {
+        return std::nullopt;
+    }
+    CannedAnswer answer = std::move(accountAnswers_.front());
+    accountAnswers_.pop_front();
+    return answer;
+}
+
 void TestHooks::Reset() {
     std::lock_guard lock(mutex_);
+    accountAnswers_.clear();
     last_.reset();
     listings_.clear();
     getStatuses_.clear();
@@ -153,6 +169,27 @@ void RegisterTestHooks(httplib::Server& server, TestHooks& hooks) {
             hooks.QueueGetStatus(*status);
             response.status = 204;
         });
+    Post(server, "/next-account-answer",
+         [&hooks](const httplib::Request& request, const std::string& body,
+                  httplib::Response& response) {
+             const auto status = StatusArgument(request);
+             const auto args = ParseQuery(request.target);
+             int delay = 0;
+             const auto delayText = args ? QueryValue(*args, "delay_ms") : std::nullopt;
+             if (!status ||
+                 (delayText &&
+                  (std::from_chars(delayText->data(), delayText->data() + delayText->size(), delay)
+                           .ec != std::errc{} ||
+                   delay < 0 || delay > 600000))) {
+                 response.status = 400;
+                 response.set_content("give status=N, from 100 to 599, and delay_ms from 0\n",
+                                      "text/plain");
+                 return;
+             }
+             hooks.QueueAccountAnswer(
+                 {*status, body, QueryValue(*args, "content_type").value_or("text/plain"), delay});
+             response.status = 204;
+         });
     Post(server, "/reset",
          [&hooks](const httplib::Request&, const std::string&, httplib::Response& response) {
              hooks.Reset();

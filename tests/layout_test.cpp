@@ -26,15 +26,17 @@ const std::map<std::string, std::set<std::string>> kMayUse = {
     {"remotefs", {"nodes", "base", "platform"}},
     {"monitor", {"remotefs", "nodes", "base", "platform"}},
     {"comn", {"monitor", "remotefs", "nodes", "base", "platform"}},
-    {"cli", {"comn", "monitor", "remotefs", "nodes", "base", "platform"}},
+    {"account", {"remotefs", "nodes", "base", "platform"}},
+    {"cli", {"account", "comn", "monitor", "remotefs", "nodes", "base", "platform"}},
     {"widgets", {"remotefs", "nodes", "base", "platform"}},
-    {"ui", {"widgets", "comn", "monitor", "remotefs", "nodes", "base", "platform"}},
-    {"shell", {"ui", "widgets", "comn", "monitor", "remotefs", "nodes", "base", "platform"}},
+    {"ui", {"widgets", "account", "comn", "monitor", "remotefs", "nodes", "base", "platform"}},
+    {"shell",
+     {"ui", "widgets", "account", "comn", "monitor", "remotefs", "nodes", "base", "platform"}},
 };
 
 // Folders whose code builds without Qt.
-const std::set<std::string> kWithoutQt = {"platform", "base", "nodes", "remotefs",
-                                          "monitor",  "comn", "cli"};
+const std::set<std::string> kWithoutQt = {"platform", "base", "nodes",   "remotefs",
+                                          "monitor",  "comn", "account", "cli"};
 
 struct Include {
     std::string file;  // relative to src/

@@ -69,6 +69,12 @@ DevService::DevService(const std::vector<Account>& accounts, Options options) {
     if (options.testHooks) {
         argv.push_back("--test-hooks");
     }
+    if (!options.seed.empty()) {
+        const std::string seed = root_ + "/seed";
+        WriteFile(seed, options.seed);
+        argv.push_back("--seed");
+        argv.push_back(seed);
+    }
     if (options.rogueCert) {
         argv.push_back("--cert");
         argv.push_back("rogue");
@@ -77,6 +83,8 @@ DevService::DevService(const std::vector<Account>& accounts, Options options) {
     for (std::string line = ReadLine(child); !line.empty(); line = ReadLine(child)) {
         if (line.starts_with("disk_port=")) {
             diskPort_ = std::stoi(line.substr(10));
+        } else if (line.starts_with("web_port=")) {
+            webPort_ = std::stoi(line.substr(9));
         } else if (line.starts_with("hooks_port=")) {
             hooksPort_ = std::stoi(line.substr(11));
         } else if (line.starts_with("pid=")) {
@@ -197,6 +205,12 @@ void DevService::SetNextListing(int status, const std::string& body) const {
 
 void DevService::SetNextGetStatus(int status) const {
     Hook("/next-get-status?status=" + std::to_string(status));
+}
+
+void DevService::SetNextAccountAnswer(int status, const std::string& body, int delayMs) const {
+    Hook("/next-account-answer?status=" + std::to_string(status) +
+             "&delay_ms=" + std::to_string(delayMs),
+         body);
 }
 
 void DevService::ResetHooks() const {

@@ -24,9 +24,12 @@ public:
     struct Options {
         bool testHooks = true;
         bool rogueCert = false;  // serve the self-signed certificate that CaFile() did not sign
+        // The account service's devices and folders, as the lines of its seed file
+        // (devservice/account_service.h); "@web" and "@disk" name the service's own hosts.
+        std::string seed;
     };
 
-    // One request as the cloud-disk API received it.
+    // One request as the service received it.
     struct RecordedRequest {
         std::string method;
         std::string target;                                        // as sent, still percent-encoded
@@ -68,6 +71,9 @@ public:
     std::string StateDir() const { return root_ + "/state"; }
     pid_t Pid() const { return pid_; }
     int HooksPort() const { return hooksPort_; }  // 0 without test hooks
+    // The plain-HTTP port of the push endpoint, the folders' redirect and the devices' nodes.
+    int WebPort() const { return webPort_; }
+    std::string WebHost() const { return "127.0.0.1:" + std::to_string(webPort_); }
 
     // The test hooks; each fails the test when the service does not take the call.
     // The last request the API answered, or nothing before the first.
@@ -76,6 +82,8 @@ public:
     void SetNextListing(int status, const std::string& body) const;
     // The next get that passes authentication answers with this status and no body.
     void SetNextGetStatus(int status) const;
+    // The next call of the account service answers with this status and body after a delay.
+    void SetNextAccountAnswer(int status, const std::string& body, int delayMs = 0) const;
     // Forgets the last request and the answers not yet used.
     void ResetHooks() const;
 
@@ -87,6 +95,7 @@ private:
     std::string error_;
     int diskPort_ = 0;
     int hooksPort_ = 0;
+    int webPort_ = 0;
     pid_t pid_ = -1;
 };
 
